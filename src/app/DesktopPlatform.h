@@ -1,0 +1,23 @@
+#pragma once
+
+#include "shared/Platform.h"
+#include "shared/SingleInstanceLock.h"
+
+// The platform of a real desktop session: Qt's dialogs and message boxes, the system clock.
+class DesktopPlatform : public Platform {
+ public:
+  DesktopPlatform();
+
+  QDateTime now() const override;
+  void beep() override;
+  MessageAnswer messageBox(const QString& text, const QString& title, MessageIcon icon,
+                           MessageButtons buttons) override;
+  std::optional<QString> saveFileName(const FileDialogRequest& request) override;
+  std::optional<QString> openFileName(const FileDialogRequest& request) override;
+  QSize screenSize() const override;
+  bool acquireSingleInstanceLock() override;
+  void changeToProgramDrive() override;
+
+ private:
+  SingleInstanceLock lock_;
+};

@@ -1,0 +1,123 @@
+#include "app/StartupWindow.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+
+#include "app/DataFileCommands.h"
+#include "app/MainWindow.h"
+#include "app/UiSupport.h"
+#include "store/Rewrite.h"
+
+StartupWindow::StartupWindow(AppContext& context) : context_(context) {
+  initResources();
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("新しいデータ？　既存のデータ？"));
+  makeFixedWindow(this, false);
+  setFixedSize(twips(7215), twips(6150));
+
+  image_ = new QLabel(this);
+  image_->setObjectName(QStringLiteral("Image1"));
+  image_->setGeometry(twipsRect(0, 0, 7215, 5655));
+  image_->setPixmap(QPixmap(QStringLiteral(":/images/startup.png")));
+  image_->setScaledContents(true);
+  image_->setToolTip(QStringLiteral("Yotennaします"));
+  setAccessible(image_, QStringLiteral("Yotenna 起動画面の絵"));
+
+  auto makeButton = [this](const char* name, const QString& caption, const QString& tip,
+                           double left) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(twipsRect(left, 5670, 2415, 495));
+    button->setToolTip(tip);
+    setAccessible(button, caption);
+    return button;
+  };
+  newButton_ = makeButton("Command1", QStringLiteral("新規作成"),
+                          QStringLiteral("新しいデータを作ります"), 0);
+  openButton_ = makeButton("Command2", QStringLiteral("既存のデータを開く"),
+                           QStringLiteral("既にあるデータを読み込みます"), 2400);
+  endButton_ = makeButton("Command3", QStringLiteral("終了"), QStringLiteral("終了で～す"), 4800);
+  setTabOrder(newButton_, openButton_);
+  setTabOrder(openButton_, endButton_);
+  newButton_->setFocus();
+
+  connect(newButton_, &QPushButton::clicked, this, &StartupWindow::createNewFile);
+  connect(openButton_, &QPushButton::clicked, this, &StartupWindow::openExistingFile);
+  connect(endButton_, &QPushButton::clicked, this, &StartupWindow::endProgram);
+}
+
+bool StartupWindow::load() {
+  Platform& platform = context_.platform;
+  platform.changeToProgramDrive();
+  if (!platform.acquireSingleInstanceLock()) {
+    platform.messageBox(QStringLiteral("このアプリケーションはすでに起動しています"), kAppTitle,
+                        MessageIcon::Warning, MessageButtons::Ok);
+    unload();
+    return false;
+  }
+  const QSize screen = platform.screenSize();
+  move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
+  const QDate today = platform.now().date();
+  context_.state.SelYear = today.year();
+  context_.state.SelMonth = today.month();
+  context_.state.SelDay = today.day();
+  return true;
+}
+
+void StartupWindow::createNewFile() {
+  dialog_.fileName = QStringLiteral("新規データ");
+  const std::optional<QString> chosen = context_.platform.saveFileName(
+      {QStringLiteral("新規作成"), dialog_.fileName, dataFileFilters(), true});
+  if (!chosen) return;
+  dialog_.fileName = *chosen;
+  const Status created = createDataFile(*chosen);
+  if (!created) {
+    warn(context_.platform, created.message());
+    return;
+  }
+  context_.state.CurrentDataFile = *chosen;
+  context_.state.MonthDays[0] = 1;
+  close();
+}
+
+void StartupWindow::openExistingFile() {
+  const std::optional<QString> chosen = context_.platform.openFileName(
+      {QStringLiteral("開く"), dialog_.fileName, dataFileFilters(), false});
+  if (!chosen) return;
+  dialog_.fileName = *chosen;
+  context_.state.CurrentDataFile = *chosen;
+  context_.state.MonthDays[0] = 1;
+  // The main window loads its views before the purge, so until its next reload it still
+  // shows what the purge removes.
+  AppContext& context = context_;
+  close();
+  const Status purged = PurgeDataFile(context);
+  if (!purged) warn(context.platform, purged.message());
+}
+
+void StartupWindow::endProgram() {
+  close();
+  if (context_.quit) context_.quit();
+}
+
+void StartupWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  unload();
+}
+
+void StartupWindow::unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  hide();
+  AppContext& context = context_;
+  if (context.startupWindow == this) context.startupWindow = nullptr;
+  deleteLater();
+  if (context.state.MonthDays[0] == 1) {
+    if (!context.mainWindow) context.mainWindow = new MainWindow(context);
+    context.mainWindow->show();
+  } else if (context.quit) {
+    context.quit();
+  }
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Form1: the start-up window that asks for a new or an existing data file.
+
+#include <QString>
+#include <QWidget>
+
+#include "app/AppContext.h"
+
+class QLabel;
+class QPushButton;
+
+// What the file-dialog component keeps between uses while the start-up window is loaded.
+struct FileDialogState {
+  QString fileName;
+};
+
+class StartupWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit StartupWindow(AppContext& context);
+
+  // The load: drive change, the refusal of a second copy, centring, today as the selected
+  // date. False when another copy runs; the window has then unloaded itself.
+  bool load();
+
+  FileDialogState& dialogState() { return dialog_; }
+
+  void createNewFile();     // 新規作成
+  void openExistingFile();  // 既存のデータを開く
+  void endProgram();        // 終了
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Hands over to the main window when a file was chosen; ends the program otherwise.
+  void unload();
+
+  AppContext& context_;
+  FileDialogState dialog_;
+  QLabel* image_ = nullptr;
+  QPushButton* newButton_ = nullptr;
+  QPushButton* openButton_ = nullptr;
+  QPushButton* endButton_ = nullptr;
+  bool unloaded_ = false;
+};

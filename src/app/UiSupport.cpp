@@ -1,0 +1,67 @@
+#include "app/UiSupport.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTranslator>
+#include <QWidget>
+
+#include "shared/Twips.h"
+
+namespace {
+
+double logicalDpi() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->logicalDotsPerInch() : 96.0;
+}
+
+}  // namespace
+
+void initResources() {
+  Q_INIT_RESOURCE(resources);
+}
+
+int twips(double value) {
+  return twipsToPixels(value, logicalDpi());
+}
+
+QRect twipsRect(double left, double top, double width, double height) {
+  return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+QFont japaneseFont(double pointSize, bool bold) {
+  QFont font;
+  font.setFamilies({QStringLiteral("MS PGothic"), QStringLiteral("ＭＳ Ｐゴシック"),
+                    QStringLiteral("Noto Sans CJK JP")});
+  font.setPointSizeF(pointSize);
+  font.setBold(bold);
+  return font;
+}
+
+void makeFixedWindow(QWidget* window, bool allowMinimise) {
+  Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint;
+  if (allowMinimise) flags |= Qt::WindowMinimizeButtonHint;
+  window->setWindowFlags(flags);
+}
+
+void installJapaneseLanguage(QApplication& app) {
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  for (const char* name : {"qtbase_ja", "qt_ja"}) {
+    auto* translator = new QTranslator(&app);
+    if (translator->load(QLatin1String(name), folder)) {
+      QCoreApplication::installTranslator(translator);
+    } else {
+      delete translator;
+    }
+  }
+  app.setFont(japaneseFont(9));
+}
+
+void setAccessible(QWidget* widget, const QString& name) {
+  widget->setAccessibleName(name);
+  if (!widget->toolTip().isEmpty()) widget->setAccessibleDescription(widget->toolTip());
+}

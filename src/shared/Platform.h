@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+enum class MessageIcon { None, Question, Warning };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct FileDialogRequest {
+  QString title;
+  QString fileName;     // proposed name or path
+  QStringList filters;  // Qt filter entries, e.g. "データ(*.dat)"
+  bool confirmOverwrite = false;
+};
+
+// Everything the program asks of the machine it runs on. The desktop implementation talks to
+// Qt and the system; tests use a fake that answers from a script.
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual QDateTime now() const = 0;
+  virtual void beep() = 0;
+
+  virtual MessageAnswer messageBox(const QString& text, const QString& title, MessageIcon icon,
+                                   MessageButtons buttons) = 0;
+
+  // A cancelled dialog gives no value.
+  virtual std::optional<QString> saveFileName(const FileDialogRequest& request) = 0;
+  virtual std::optional<QString> openFileName(const FileDialogRequest& request) = 0;
+
+  // The available screen area, in pixels.
+  virtual QSize screenSize() const = 0;
+
+  // True when this process is the only running copy of the program (or already holds the lock).
+  virtual bool acquireSingleInstanceLock() = 0;
+
+  // Makes the drive of the program's folder current; a no-op where there are no drives.
+  virtual void changeToProgramDrive() = 0;
+};
+
+// The program's title on message boxes that name no other.
+inline const QString kAppTitle = QStringLiteral("Yotenna");
+
+// Message boxes with the program's usual icons and buttons.
+inline bool confirm(Platform& platform, const QString& text, const QString& title = kAppTitle) {
+  return platform.messageBox(text, title, MessageIcon::Question, MessageButtons::YesNo) ==
+         MessageAnswer::Yes;
+}
+inline void warn(Platform& platform, const QString& text, const QString& title = kAppTitle) {
+  platform.messageBox(text, title, MessageIcon::Warning, MessageButtons::Ok);
+}

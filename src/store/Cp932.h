@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Text in the data file is Shift-JIS as Windows writes it (code page 932, "windows-31j").
+
+QString decodeCp932(const QByteArray& bytes);
+
+// Encodes text; no value when a character has no CP932 form (it is never written as '?').
+std::optional<QByteArray> encodeCp932(const QString& text);
+
+// The first character of the text that CP932 cannot hold, if any.
+std::optional<QString> firstUnencodableCharacter(const QString& text);

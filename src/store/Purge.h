@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include "store/Status.h"
+
+// Tidies a data file when it is opened. Dropped are
+//   schedule entries dated before selectedDate that are finished and marked for deletion, and
+//   once-only timers whose minute lies before now (seconds ignored).
+// Every kept entry has its date written again as "yyyy/mm/dd"; everything else is copied as
+// it stands. A file without the marker line gets one at its end.
+Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now);
+
+// yyyymmddhhnn of a once-only timer from the numeric values of its fields.
+long long timerMoment(long long year, long long month, long long day, long long hour,
+                      long long minute);

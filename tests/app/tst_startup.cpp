@@ -1,0 +1,276 @@
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/DataFileCommands.h"
+#include "app/MainWindow.h"
+#include "app/StartupWindow.h"
+#include "support/FakePlatform.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+// One run of the program against the fake platform.
+struct Session {
+  FakePlatform platform;
+  SharedState state;
+  int quits = 0;
+  AppContext context{state, platform, {}, {}, [this] { ++quits; }};
+
+  StartupWindow* start() {
+    auto* window = new StartupWindow(context);
+    context.startupWindow = window;
+    if (window->load()) window->show();
+    return window;
+  }
+  ~Session() {
+    delete context.mainWindow.data();
+    delete context.startupWindow.data();
+  }
+};
+
+template <typename T>
+T* child(QWidget* window, const char* name) {
+  return window->findChild<T*>(QLatin1String(name));
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+
+ private slots:
+  void windowHasItsControls() {
+    Session session;
+    StartupWindow* window = session.start();
+    QCOMPARE(window->objectName(), "Form1");
+    QCOMPARE(window->windowTitle(), "新しいデータ？　既存のデータ？");
+    QCOMPARE(window->size(), QSize(481, 410));
+    QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
+
+    auto* image = child<QLabel>(window, "Image1");
+    QCOMPARE(image->geometry(), QRect(0, 0, 481, 377));
+    QCOMPARE(image->pixmap().size(), QSize(420, 334));
+    QCOMPARE(image->toolTip(), "Yotennaします");
+
+    struct Expected {
+      const char* name;
+      QString caption;
+      QString tip;
+      int left;
+    };
+    const QList<Expected> buttons{
+        {"Command1", "新規作成", "新しいデータを作ります", 0},
+        {"Command2", "既存のデータを開く", "既にあるデータを読み込みます", 160},
+        {"Command3", "終了", "終了で～す", 320}};
+    QWidget* previous = nullptr;
+    QStringList accessibleNames{image->accessibleName()};
+    for (const Expected& e : buttons) {
+      auto* button = child<QPushButton>(window, e.name);
+      QVERIFY2(button, e.name);
+      QCOMPARE(button->text(), e.caption);
+      QCOMPARE(button->toolTip(), e.tip);
+      QCOMPARE(button->geometry(), QRect(e.left, 378, 161, 33));
+      QCOMPARE(button->accessibleName(), e.caption);
+      if (previous) QCOMPARE(previous->nextInFocusChain(), button);
+      previous = button;
+      accessibleNames.append(button->accessibleName());
+    }
+    accessibleNames.removeDuplicates();
+    QCOMPARE(accessibleNames.size(), 4);
+    QVERIFY(!image->accessibleName().isEmpty());
+  }
+
+  void loadCentresTheWindowAndSelectsToday() {
+    Session session;
+    session.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(9, 0));
+    session.platform.screen = QSize(1280, 1024);
+    StartupWindow* window = session.start();
+    QCOMPARE(window->pos(), QPoint((1280 - 481) / 2, (1024 - 410) / 2));
+    QCOMPARE(session.state.SelYear, 2001);
+    QCOMPARE(session.state.SelMonth, 5);
+    QCOMPARE(session.state.SelDay, 3);
+    QCOMPARE(session.platform.driveChanges, 1);
+  }
+
+  void secondCopyIsRefused() {
+    Session session;
+    session.platform.lockAvailable = false;
+    StartupWindow* window = session.start();
+    QVERIFY(!window->isVisible());
+    QCOMPARE(session.platform.messages.size(), 1);
+    QCOMPARE(session.platform.messages[0].text, "このアプリケーションはすでに起動しています");
+    QCOMPARE(session.platform.messages[0].title, "Yotenna");
+    QCOMPARE(session.platform.messages[0].icon, MessageIcon::Warning);
+    QCOMPARE(session.quits, 1);
+    QVERIFY(!session.context.mainWindow);
+  }
+
+  void cancelledDialogsLeaveTheWindowOpen() {
+    Session session;
+    StartupWindow* window = session.start();
+    window->createNewFile();
+    window->openExistingFile();
+    QVERIFY(window->isVisible());
+    QCOMPARE(session.state.MonthDays[0], 0);
+    QVERIFY(session.state.CurrentDataFile.isEmpty());
+    QVERIFY(!session.context.mainWindow);
+    QCOMPARE(session.platform.messages.size(), 0);
+    QCOMPARE(session.quits, 0);
+    window->close();
+    QCOMPARE(session.quits, 1);
+    QVERIFY(!session.context.mainWindow);
+  }
+
+  void newFileIsCreatedAndTheMainWindowTakesOver() {
+    Session session;
+    const QString path = dir_.filePath("new.dat");
+    session.platform.saveResults = {path};
+    StartupWindow* window = session.start();
+    window->createNewFile();
+    QCOMPARE(readBytes(path), kMarkerLine);
+    QCOMPARE(session.state.CurrentDataFile, path);
+    QCOMPARE(session.state.MonthDays[0], 1);
+    QVERIFY(!window->isVisible());
+    QVERIFY(!session.context.startupWindow);
+    QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
+    QCOMPARE(session.quits, 0);
+    const FileDialogRequest& request = session.platform.saveRequests.value(0);
+    QCOMPARE(request.fileName, "新規データ");
+    QVERIFY(request.confirmOverwrite);
+    QCOMPARE(request.filters, QStringList({"データ(*.dat)", "All(*.*)"}));
+  }
+
+  void existingFileChosenForNewIsEmptiedAndExtensionIsNotAdded() {
+    Session session;
+    const QString path = dir_.filePath("no-extension");
+    writeBytes(path, "\"2001/05/03\",\"old\",\"\",0,0\r\n" + kMarkerLine);
+    session.platform.saveResults = {path};
+    session.start()->createNewFile();
+    QCOMPARE(readBytes(path), kMarkerLine);
+    QVERIFY(!QFile::exists(path + ".dat"));
+  }
+
+  void fileThatCannotBeCreatedIsReported() {
+    Session session;
+    session.platform.saveResults = {dir_.filePath("missing-folder/new.dat")};
+    StartupWindow* window = session.start();
+    window->createNewFile();
+    QVERIFY(window->isVisible());
+    QCOMPARE(session.state.MonthDays[0], 0);
+    QVERIFY(session.state.CurrentDataFile.isEmpty());
+    QCOMPARE(session.platform.messages.size(), 1);
+    QVERIFY(session.platform.messages[0].text.contains("new.dat"));
+    QCOMPARE(session.platform.messages[0].icon, MessageIcon::Warning);
+  }
+
+  void openShowsTheMainWindowThenPurges() {
+    Session session;
+    const QString path = dir_.filePath("open.dat");
+    writeBytes(path, "\"2001/05/02\",\"old and done\",\"\",1,1\r\n" + kMarkerLine);
+    session.platform.openResults = {path};
+    session.start()->openExistingFile();
+    QCOMPARE(session.state.CurrentDataFile, path);
+    QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
+    QCOMPARE(readBytes(path), kMarkerLine);
+    QCOMPARE(session.platform.messages.size(), 0);
+  }
+
+  void openOfAnUnreadableFileSaysWhy() {
+    Session session;
+    session.platform.openResults = {dir_.filePath("gone.dat")};
+    session.start()->openExistingFile();
+    QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
+    QCOMPARE(session.platform.messages.size(), 1);
+    QVERIFY(session.platform.messages[0].text.contains("gone.dat"));
+    QVERIFY(session.platform.messages[0].text.contains("見つかりません"));
+    QVERIFY(!QFile::exists(dir_.filePath("gone.dat")));
+  }
+
+  void firstDialogAfterTheHandOverSelectsTodayOnce() {
+    Session session;
+    const QString first = dir_.filePath("first.dat");
+    session.platform.saveResults = {first};
+    session.start()->createNewFile();
+    QVERIFY(!session.context.startupWindow);
+
+    session.state.SelYear = 1999;
+    session.platform.clock = QDateTime(QDate(2002, 7, 8), QTime(10, 0));
+    QCOMPARE(NewDataFile(session.context), DialogOutcome::Cancelled);
+    QCOMPARE(session.state.SelYear, 2002);
+    QCOMPARE(session.state.SelMonth, 7);
+    QCOMPARE(session.state.SelDay, 8);
+    QVERIFY(session.context.startupWindow);
+    QVERIFY(!session.context.startupWindow->isVisible());
+    // Cancelled: the file in use stays and the dialog forgets the proposed name.
+    QCOMPARE(session.state.CurrentDataFile, first);
+    QCOMPARE(session.context.startupWindow->dialogState().fileName, first);
+
+    session.state.SelYear = 1999;
+    QCOMPARE(OpenDataFile(session.context), DialogOutcome::Cancelled);
+    QCOMPARE(session.state.SelYear, 1999);
+    QCOMPARE(session.platform.openRequests.last().fileName, first);
+  }
+
+  void newAndOpenFromTheMainWindow() {
+    Session session;
+    const QString first = dir_.filePath("a.dat");
+    const QString second = dir_.filePath("b.dat");
+    session.platform.saveResults = {first, second};
+    session.start()->createNewFile();
+    QCOMPARE(NewDataFile(session.context), DialogOutcome::Chosen);
+    QCOMPARE(session.state.CurrentDataFile, second);
+    QCOMPARE(session.state.PreviousDataFile, first);
+    QCOMPARE(readBytes(second), kMarkerLine);
+
+    session.platform.openResults = {first};
+    QCOMPARE(OpenDataFile(session.context), DialogOutcome::Chosen);
+    QCOMPARE(session.state.CurrentDataFile, first);
+    QCOMPARE(session.platform.openRequests.last().fileName, second);
+
+    // A file that cannot be created leaves the file in use as it was.
+    session.platform.saveResults = {dir_.filePath("missing/c.dat")};
+    QCOMPARE(NewDataFile(session.context), DialogOutcome::Failed);
+    QCOMPARE(session.state.CurrentDataFile, first);
+    QCOMPARE(session.platform.messages.size(), 1);
+  }
+
+  void endButtonEndsTheProgram() {
+    Session session;
+    StartupWindow* window = session.start();
+    child<QPushButton>(window, "Command3")->click();
+    QVERIFY(session.quits >= 1);
+    QVERIFY(!session.context.mainWindow);
+  }
+
+  void closingTheMainWindowAsksFirst() {
+    Session session;
+    session.platform.saveResults = {dir_.filePath("close.dat")};
+    session.start()->createNewFile();
+    MainWindow* main = session.context.mainWindow;
+    QVERIFY(main);
+    QCOMPARE(main->objectName(), "Form2");
+    QCOMPARE(main->windowTitle(), "Yotenna Version 1.1.5");
+
+    session.platform.answers = {MessageAnswer::No};
+    main->close();
+    QVERIFY(main->isVisible());
+    QCOMPARE(session.quits, 0);
+    QCOMPARE(session.platform.messages.last().text, "終了しますか？");
+    QCOMPARE(session.platform.messages.last().title, "確認");
+    QCOMPARE(session.platform.messages.last().icon, MessageIcon::Question);
+    QCOMPARE(session.platform.messages.last().buttons, MessageButtons::YesNo);
+
+    session.platform.answers = {MessageAnswer::Yes};
+    main->close();
+    QCOMPARE(session.quits, 1);
+  }
+};
+
+QTEST_MAIN(StartupTest)
+#include "tst_startup.moc"

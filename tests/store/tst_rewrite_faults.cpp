@@ -1,0 +1,189 @@
+// Faults during a rewrite: whatever goes wrong, the data file afterwards holds its complete
+// old or its complete new contents, and a failure is reported as one.
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "store/AtomicFile.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+const QByteArray kDoneEntry = "\"2001/05/02\",\"done\",\"\",1,1\r\n";
+const QByteArray kOldContents = "\"2001/05/03\",\"keep\",\"\",0,0\r\n" + kDoneEntry + kMarkerLine;
+const QByteArray kNewContents = "\"2001/05/03\",\"keep\",\"\",0,0\r\n" + kMarkerLine;
+
+struct Run {
+  int exitCode = -1;
+  bool crashed = false;
+  QString output;
+};
+
+Run run(const QString& program, const QStringList& arguments) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(program, arguments);
+  process.waitForFinished(60000);
+  return {process.exitCode(), process.exitStatus() == QProcess::CrashExit,
+          QString::fromLocal8Bit(process.readAll())};
+}
+
+QStringList purgeArguments(const QString& path) {
+  return {"purge", path, "2001-05-03", "2001-05-03T12:00"};
+}
+
+Run purge(const QString& path) {
+  return run(STORE_TOOL, purgeArguments(path));
+}
+
+// Runs the purge under strace with a fault injected at a system call.
+Run purgeWithFault(const QString& path, const QString& injection) {
+  return run("strace",
+             QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "inject=" + injection, STORE_TOOL} +
+                 purgeArguments(path));
+}
+
+bool haveStrace() {
+  return !QStandardPaths::findExecutable("strace").isEmpty();
+}
+
+}  // namespace
+
+class RewriteFaultTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  QString data_;
+  QString temporary_;
+
+ private slots:
+  void init() {
+    data_ = dir_.filePath("data.dat");
+    temporary_ = dir_.filePath(kTemporaryFileName);
+    writeBytes(data_, kOldContents);
+    QFile::remove(temporary_);
+  }
+
+  void cleanRunReplacesTheContents() {
+    const Run result = purge(data_);
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readBytes(data_), kNewContents);
+    QVERIFY(!QFile::exists(temporary_));
+  }
+
+  void failedSyncKeepsTheOldFile() {
+    if (!haveStrace()) QSKIP("strace is not installed");
+    const Run result = purgeWithFault(data_, "fsync:error=EIO");
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(readBytes(data_), kOldContents);
+    QVERIFY(!QFile::exists(temporary_));
+  }
+
+  void shortOrFailedWriteKeepsTheOldFile_data() {
+    QTest::addColumn<QString>("injection");
+    QTest::newRow("disk full") << "write:error=ENOSPC";
+    QTest::newRow("i/o error") << "write:error=EIO";
+    QTest::newRow("close fails") << "close:error=EIO:when=1+";
+    QTest::newRow("rename fails") << "rename:error=EXDEV";
+  }
+  void shortOrFailedWriteKeepsTheOldFile() {
+    if (!haveStrace()) QSKIP("strace is not installed");
+    QFETCH(QString, injection);
+    const Run result = purgeWithFault(data_, injection);
+    QVERIFY2(result.exitCode != 0 || result.crashed, qPrintable(result.output));
+    QCOMPARE(readBytes(data_), kOldContents);
+    QVERIFY(!QFile::exists(temporary_));
+  }
+
+  void killedBeforeTheRenameKeepsTheOldFileAndRecovers() {
+    if (!haveStrace()) QSKIP("strace is not installed");
+    const Run killed = purgeWithFault(data_, "rename:signal=KILL");
+    QVERIFY(killed.exitCode != 0 || killed.crashed);
+    QCOMPARE(readBytes(data_), kOldContents);
+    // The next rewrite overwrites the leftover temporary file instead of trusting it.
+    writeBytes(temporary_, "garbage\r\n");
+    const Run next = purge(data_);
+    QCOMPARE(next.exitCode, 0);
+    QCOMPARE(readBytes(data_), kNewContents);
+    QVERIFY(!QFile::exists(temporary_));
+  }
+
+  void immutableDataFileIsLeftAlone() {
+    if (::geteuid() != 0) QSKIP("chattr needs root");
+    if (run("chattr", {"+i", data_}).exitCode != 0) QSKIP("chattr +i is not supported here");
+    const Run result = purge(data_);
+    run("chattr", {"-i", data_});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(readBytes(data_), kOldContents);
+    QVERIFY(!QFile::exists(temporary_));
+  }
+
+  // Runs the purge as an unprivileged user, where permission bits count.
+  void permissionsAsAnotherUser_data() {
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<bool>("fileWritable");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("folder not writable") << false << true << false;
+    QTest::newRow("data file read-only") << true << false << false;
+    QTest::newRow("both writable") << true << true << true;
+  }
+  void permissionsAsAnotherUser() {
+    if (::geteuid() != 0) QSKIP("needs root to switch users");
+    if (QStandardPaths::findExecutable("setpriv").isEmpty()) QSKIP("setpriv is not installed");
+    QFETCH(bool, folderWritable);
+    QFETCH(bool, fileWritable);
+    QFETCH(bool, succeeds);
+    const QString folder = dir_.filePath("user");
+    QDir().mkpath(folder);
+    const QString path = folder + "/data.dat";
+    writeBytes(path, kOldContents);
+    const QByteArray folderName = QFile::encodeName(folder);
+    const QByteArray fileName = QFile::encodeName(path);
+    QCOMPARE(::chown(folderName.constData(), 65534, 65534), 0);
+    QCOMPARE(::chown(fileName.constData(), 65534, 65534), 0);
+    QCOMPARE(::chmod(folderName.constData(), folderWritable ? 0755 : 0555), 0);
+    QCOMPARE(::chmod(fileName.constData(), fileWritable ? 0644 : 0444), 0);
+    // The temporary folder itself must be reachable by that user.
+    ::chmod(QFile::encodeName(dir_.path()).constData(), 0755);
+    const Run result =
+        run("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", STORE_TOOL} +
+                           purgeArguments(path));
+    QCOMPARE(result.exitCode == 0, succeeds);
+    QCOMPARE(readBytes(path), succeeds ? kNewContents : kOldContents);
+    QVERIFY(!QFile::exists(folder + "/" + kTemporaryFileName));
+    if (!succeeds) QVERIFY2(result.output.contains("data.dat"), qPrintable(result.output));
+    struct stat info {};
+    ::stat(fileName.constData(), &info);
+    QCOMPARE(info.st_mode & 07777, mode_t(fileWritable ? 0644 : 0444));
+    ::chmod(folderName.constData(), 0755);
+  }
+
+  void fullDiskKeepsTheOldFile() {
+    if (::geteuid() != 0) QSKIP("mounting a small tmpfs needs root");
+    const QString mountPoint = dir_.filePath("small");
+    QDir().mkpath(mountPoint);
+    if (run("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint}).exitCode != 0) {
+      QSKIP("cannot mount a tmpfs here");
+    }
+    const QString path = mountPoint + "/data.dat";
+    // 40 KiB of entries to keep, plus one to purge: the new copy does not fit beside the old.
+    QByteArray big;
+    for (int i = 0; i < 1000; ++i) big += "\"2001/05/03\",\"keep-an-entry-here\",\"\",0,0\r\n";
+    const QByteArray old = big + kDoneEntry + kMarkerLine;
+    writeBytes(path, old);
+    const Run result = purge(path);
+    const QByteArray after = readBytes(path);
+    const bool temporaryLeft = QFile::exists(mountPoint + "/" + kTemporaryFileName);
+    run("umount", {mountPoint});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.output.contains("空き容量"), qPrintable(result.output));
+    QCOMPARE(after, old);
+    QVERIFY(!temporaryLeft);
+  }
+};
+
+QTEST_GUILESS_MAIN(RewriteFaultTest)
+#include "tst_rewrite_faults.moc"

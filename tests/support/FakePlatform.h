@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QList>
+#include <optional>
+
+#include "shared/Platform.h"
+
+// A platform whose answers the test sets up in advance and whose requests it can inspect.
+class FakePlatform : public Platform {
+ public:
+  struct Message {
+    QString text;
+    QString title;
+    MessageIcon icon;
+    MessageButtons buttons;
+  };
+
+  QDateTime clock{QDate(2001, 5, 3), QTime(12, 0, 0)};
+  QSize screen{1280, 1024};
+  bool lockAvailable = true;
+  int beeps = 0;
+  int driveChanges = 0;
+
+  // Answers given in turn to Yes/No boxes; an unscripted question is answered No.
+  QList<MessageAnswer> answers;
+  QList<Message> messages;
+
+  // Results of the file dialogs in turn; an unscripted dialog is cancelled.
+  QList<std::optional<QString>> saveResults;
+  QList<std::optional<QString>> openResults;
+  QList<FileDialogRequest> saveRequests;
+  QList<FileDialogRequest> openRequests;
+
+  QDateTime now() const override { return clock; }
+  void beep() override { ++beeps; }
+
+  MessageAnswer messageBox(const QString& text, const QString& title, MessageIcon icon,
+                           MessageButtons buttons) override {
+    messages.append({text, title, icon, buttons});
+    if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    return answers.isEmpty() ? MessageAnswer::No : answers.takeFirst();
+  }
+
+  std::optional<QString> saveFileName(const FileDialogRequest& request) override {
+    saveRequests.append(request);
+    return saveResults.isEmpty() ? std::nullopt : saveResults.takeFirst();
+  }
+  std::optional<QString> openFileName(const FileDialogRequest& request) override {
+    openRequests.append(request);
+    return openResults.isEmpty() ? std::nullopt : openResults.takeFirst();
+  }
+
+  QSize screenSize() const override { return screen; }
+  bool acquireSingleInstanceLock() override { return lockAvailable; }
+  void changeToProgramDrive() override { ++driveChanges; }
+};
