@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libcanberra-dev
   fonts-noto-cjk
-  xvfb x11-apps imagemagick
+  xvfb x11-apps imagemagick openbox
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
   clang-format

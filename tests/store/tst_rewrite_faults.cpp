@@ -24,6 +24,10 @@ struct Run {
 
 Run run(const QString& program, const QStringList& arguments) {
   QProcess process;
+  // LeakSanitizer cannot work under ptrace; the sanitizer build runs these tools under strace.
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("ASAN_OPTIONS", "detect_leaks=0");
+  process.setProcessEnvironment(environment);
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(program, arguments);
   process.waitForFinished(60000);
@@ -39,11 +43,13 @@ Run purge(const QString& path) {
   return run(STORE_TOOL, purgeArguments(path));
 }
 
-// Runs the purge under strace with a fault injected at a system call.
+// Runs the purge under strace with a fault injected at a system call, only where the call
+// touches the temporary file: the program's other reads and writes go through.
 Run purgeWithFault(const QString& path, const QString& injection) {
-  return run("strace",
-             QStringList{"-f", "-qq", "-o", "/dev/null", "-e", "inject=" + injection, STORE_TOOL} +
-                 purgeArguments(path));
+  const QString temporary = QFileInfo(path).absoluteDir().filePath(kTemporaryFileName);
+  return run("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-P", temporary, "-e",
+                                   "inject=" + injection, STORE_TOOL} +
+                           purgeArguments(path));
 }
 
 bool haveStrace() {
@@ -86,14 +92,15 @@ class RewriteFaultTest : public QObject {
     QTest::addColumn<QString>("injection");
     QTest::newRow("disk full") << "write:error=ENOSPC";
     QTest::newRow("i/o error") << "write:error=EIO";
-    QTest::newRow("close fails") << "close:error=EIO:when=1+";
+    QTest::newRow("close fails") << "close:error=EIO";
     QTest::newRow("rename fails") << "rename:error=EXDEV";
   }
   void shortOrFailedWriteKeepsTheOldFile() {
     if (!haveStrace()) QSKIP("strace is not installed");
     QFETCH(QString, injection);
     const Run result = purgeWithFault(data_, injection);
-    QVERIFY2(result.exitCode != 0 || result.crashed, qPrintable(result.output));
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.output.contains("元のデータはそのまま"), qUtf8Printable(result.output));
     QCOMPARE(readBytes(data_), kOldContents);
     QVERIFY(!QFile::exists(temporary_));
   }

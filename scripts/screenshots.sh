@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Renders Yotenna's windows under Xvfb into shots/*.png, so anyone can look at what a user sees.
+# Usage: scripts/screenshots.sh [build-dir]
+set -euo pipefail
+build=${1:-build}
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="$root/shots"
+mkdir -p "$out"
+shooter="$root/$build/tests/window_shots"
+if [ ! -x "$shooter" ]; then
+  echo "missing $shooter: run 'make build' first" >&2
+  exit 1
+fi
+display=:97
+Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  [ -e /tmp/.X11-unix/X${display#:} ] && break
+  sleep 0.1
+done
+# A window manager draws the title bars, so captions show in the pictures.
+if command -v openbox >/dev/null; then
+  DISPLAY=$display openbox >/dev/null 2>&1 &
+  sleep 1
+fi
+DISPLAY=$display QT_QPA_PLATFORM=xcb "$shooter" "$out"
+ls -1 "$out"
