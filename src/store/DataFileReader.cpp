@@ -1,5 +1,6 @@
 #include "store/DataFileReader.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "store/SystemError.h"
@@ -65,12 +66,12 @@ bool DataFileReader::peek(char* c) {
 bool DataFileReader::atEnd() {
   // Look past trailing filler without consuming it: in the middle of the file a blank line
   // is an (empty) field like any other.
-  qsizetype ahead = pos_;
+  qsizetype checked = 0;  // bytes after pos_ known to be filler
   for (;;) {
-    while (ahead < buffer_.size()) {
-      if (!isTrailingFiller(buffer_[ahead])) return false;
-      ++ahead;
-    }
+    const char* begin = buffer_.constData() + pos_ + checked;
+    const char* end = buffer_.constData() + buffer_.size();
+    if (std::find_if_not(begin, end, isTrailingFiller) != end) return false;
+    checked = buffer_.size() - pos_;
     if (!fill()) return !ioError_;
   }
 }
@@ -98,10 +99,11 @@ void DataFileReader::readField(Field* field) {
   } else {
     field->quoted = false;
     while (peek(&c) && c != ',' && !isLineEnd(c)) {
-      qsizetype end = pos_;
-      while (end < buffer_.size() && buffer_[end] != ',' && !isLineEnd(buffer_[end])) ++end;
-      raw.append(buffer_.constData() + pos_, end - pos_);
-      pos_ = end;
+      const char* begin = buffer_.constData() + pos_;
+      const char* end = std::find_if(begin, buffer_.constData() + buffer_.size(),
+                                     [](char b) { return b == ',' || isLineEnd(b); });
+      raw.append(begin, end - begin);
+      pos_ += end - begin;
     }
     while (!raw.isEmpty() && isBlank(raw.back())) raw.chop(1);
   }
