@@ -1,11 +1,11 @@
 // libFuzzer target: any bytes as a data file. The readers must neither crash nor hang, and
 // copying what was read must be stable: a copy of a copy is byte-identical to the copy.
+#include <unistd.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 #include "store/DataFileScan.h"
 
@@ -26,9 +26,9 @@ void store(const QString& path, const QByteArray& bytes) {
 QByteArray copyOf(const QString& path) {
   QByteArray out;
   if (!scanSchedule(path, [&](const ScheduleRecord& r) {
-         out += encodeLine(r.fields());
-         return true;
-       })) {
+        out += encodeLine(r.fields());
+        return true;
+      })) {
     return {};
   }
   out += encodeLine(TimerMarker::fields());
@@ -44,7 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int seen = 0;
   (void)scanMonth(path, 2001, 5, [&](const ScheduleRecord&) { ++seen; });
-  (void)scanTimers(path, [&](const TimerRecord& r) { seen += static_cast<int>(r.TimerTitle.toText().size() > 0); });
+  (void)scanTimers(path, [&](const TimerRecord& r) {
+    seen += static_cast<int>(r.TimerTitle.toText().size() > 0);
+  });
 
   const QByteArray copy = copyOf(path);
   if (copy.isEmpty()) return 0;  // unreadable input: nothing would be written
