@@ -7,6 +7,7 @@
 #include "app/DataFileCommands.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
+#include "app/UiSupport.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
 
@@ -44,6 +45,15 @@ class StartupTest : public QObject {
   QTemporaryDir dir_;
 
  private slots:
+  void initTestCase() { installJapaneseLanguage(*qApp); }
+
+  void standardButtonsSpeakJapanese() {
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), "はい(&Y)");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&No"), "いいえ(&N)");
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "キャンセル");
+    QCOMPARE(QCoreApplication::translate("QFileDialog", "&Open"), "開く(&O)");
+  }
+
   void windowHasItsControls() {
     Session session;
     StartupWindow* window = session.start();
