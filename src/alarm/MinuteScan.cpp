@@ -1,0 +1,138 @@
+#include "alarm/MinuteScan.h"
+
+#include <QSet>
+#include <optional>
+
+#include "shared/DateFormat.h"
+#include "store/DataFileScan.h"
+#include "store/Rewrite.h"
+#include "store/SystemError.h"
+
+namespace {
+
+constexpr qint64 kMinutesPerDay = 24 * 60;
+
+// The value of a text made of exactly `digits` ASCII digits, as the clock's own "hh", "nn",
+// "mm", "dd" and "yyyy" texts are; anything else (one digit, blanks, full-width digits) has no
+// value and so never matches.
+std::optional<int> fixedDigits(const QString& text, int digits, int low, int high) {
+  if (text.size() != digits) return std::nullopt;
+  int value = 0;
+  for (const QChar c : text) {
+    if (c < u'0' || c > u'9') return std::nullopt;
+    value = value * 10 + (c.unicode() - u'0');
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// The weekday of a weekday kanji, Sunday 0 ... Saturday 6.
+std::optional<int> weekdayOfKanji(const QString& text) {
+  for (int sundayBased = 0; sundayBased < 7; ++sundayBased) {
+    if (text == weekdayKanjiByIndex(sundayBased)) return sundayBased;
+  }
+  return std::nullopt;
+}
+
+std::optional<AlarmKind> kindOf(const QString& text) {
+  if (text == u"0") return AlarmKind::Once;
+  if (text == u"1") return AlarmKind::Weekly;
+  if (text == u"2") return AlarmKind::Daily;
+  return std::nullopt;
+}
+
+// The latest minute number in the range at which the timer is due, if any.
+std::optional<qint64> dueMinute(const TimerRecord& timer, AlarmKind kind,
+                                const MinuteRange& range) {
+  const std::optional<int> hour = fixedDigits(timer.TimerHour.toText(), 2, 0, 23);
+  const std::optional<int> minute = fixedDigits(timer.TimerMinute.toText(), 2, 0, 59);
+  if (!hour || !minute) return std::nullopt;
+  const qint64 timeOfDay = *hour * 60 + *minute;
+  const qint64 last = range.throughMinute();
+  const qint64 lastDay = last / kMinutesPerDay;
+
+  qint64 due = 0;
+  switch (kind) {
+    case AlarmKind::Once: {
+      const std::optional<int> year = fixedDigits(timer.TimerYearOrWeekday.toText(), 4, 1, 9999);
+      const std::optional<int> month = fixedDigits(timer.TimerMonth.toText(), 2, 1, 12);
+      const std::optional<int> day = fixedDigits(timer.TimerDay.toText(), 2, 1, 31);
+      if (!year || !month || !day) return std::nullopt;
+      const QDate date(*year, *month, *day);
+      if (!date.isValid()) return std::nullopt;  // 02/30 and the like
+      due = date.toJulianDay() * kMinutesPerDay + timeOfDay;
+      if (due > last) return std::nullopt;
+      break;
+    }
+    case AlarmKind::Weekly: {
+      const std::optional<int> weekday = weekdayOfKanji(timer.TimerYearOrWeekday.toText());
+      if (!weekday) return std::nullopt;
+      const int lastWeekday = QDate::fromJulianDay(lastDay).dayOfWeek() % 7;  // Sunday 0
+      due = (lastDay - (lastWeekday - *weekday + 7) % 7) * kMinutesPerDay + timeOfDay;
+      if (due > last) due -= 7 * kMinutesPerDay;
+      break;
+    }
+    case AlarmKind::Daily:
+      due = lastDay * kMinutesPerDay + timeOfDay;
+      if (due > last) due -= kMinutesPerDay;
+      break;
+  }
+  if (due <= range.afterMinute()) return std::nullopt;
+  return due;
+}
+
+QString changedMessage(const QString& path) {
+  return QStringLiteral(
+             "データファイル%1が読み込みの途中で変わりました。元のデータはそのまま残っています。")
+      .arg(quotedPath(path));
+}
+
+}  // namespace
+
+MinuteScanResult scanDueTimers(const QString& path, const MinuteRange& minutes) {
+  MinuteScanResult result;
+  if (minutes.isEmpty()) return result;
+
+  // Reading first, writing only if a once-only timer has to go: a scan that fires nothing, or
+  // only repeating timers, must not touch the file every minute.
+  QSet<int> toRemove;
+  QList<TimerRecord> removedRecords;
+  int index = 0;
+  result.status = scanTimers(path, [&](const TimerRecord& timer) {
+    const int position = index++;
+    const std::optional<AlarmKind> kind = kindOf(timer.TimerKind.toText());
+    if (!kind) return;
+    const std::optional<qint64> due = dueMinute(timer, *kind, minutes);
+    if (!due) return;
+    result.fired.append(FiredTimer{timer.TimerTitle.toText(), timer.TimerPicture.toText(), *kind,
+                                   minutes.momentOf(*due), *due < minutes.throughMinute()});
+    if (*kind == AlarmKind::Once) {
+      toRemove.insert(position);
+      removedRecords.append(timer);
+    }
+  });
+  if (!result.status || toRemove.isEmpty()) return result;
+
+  RewriteSteps steps;
+  int position = 0;
+  int removed = 0;
+  steps.timer = [&](const TimerRecord& timer, RecordSink& sink) {
+    if (!toRemove.contains(position++)) {
+      sink.write(timer);
+      return;
+    }
+    // The file was read a moment ago in this same event; should it differ now, leave it be.
+    if (removed >= removedRecords.size() || !(timer == removedRecords[removed])) {
+      sink.fail(changedMessage(path));
+      return;
+    }
+    ++removed;
+  };
+  steps.afterTimers = [&](RecordSink& sink) {
+    if (removed != removedRecords.size()) sink.fail(changedMessage(path));
+  };
+  const RewriteResult rewrite = rewriteDataFile(path, steps);
+  result.status = rewrite.status;
+  if (result.status && removed == removedRecords.size()) result.removedOnceTimers = removed;
+  return result;
+}
