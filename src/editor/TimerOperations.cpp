@@ -36,8 +36,8 @@ bool fieldsMatch(const TimerRecord& record, QStringView kind, const QString& yea
   return false;
 }
 
-// What keeps a record from being written faithfully: a number that is none, or text the file
-// cannot carry. The problems go into the lines of their lines.
+// What keeps a record from being written faithfully: a number that is none, a weekday that is
+// none of the seven, or text the file cannot carry. Each problem goes into its line's slot.
 void checkStorable(const TimerInput& input, std::array<QString, 4>& lines) {
   if (const auto problem = unusableTextMessage(kTitleName, input.title)) {
     if (lines[0].isEmpty()) lines[0] = *problem;
@@ -45,6 +45,9 @@ void checkStorable(const TimerInput& input, std::array<QString, 4>& lines) {
   if (input.kind() == 0 && !allPresent({wholeInteger(input.yearText), wholeInteger(input.monthText),
                                         wholeInteger(input.dayText)})) {
     lines[1] = editortext::kDateWrong;
+  }
+  if (input.kind() == 1 && !input.weekdayText.isEmpty() && !kWeekdays.contains(input.weekdayText)) {
+    lines[1] = editortext::kWeekdayWrong;
   }
   if (!allPresent({wholeInteger(input.hourText), wholeInteger(input.minuteText)})) {
     lines[2] = editortext::kTimeWrong;

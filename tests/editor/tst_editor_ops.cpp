@@ -563,6 +563,10 @@ class EditorOpsTest : public QObject {
     QTest::newRow("line break in the picture path")
         << onceTimer("2030", "01", "01", "07", "30", "題名", "/a\nb.bmp")
         << "「画像」に使えない文字があります: 改行";
+    TimerInput weekly = onceTimer("", "", "", "07", "30");
+    weekly.kindIndex = 1;
+    weekly.weekdayText = QStringLiteral("\U0001F600");
+    QTest::newRow("weekday none of the seven") << weekly << "曜日がおかしいです。";
   }
   void timerUpdateRefusesWhatCannotBeStored() {
     QFETCH(TimerInput, input);
