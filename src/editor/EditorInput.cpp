@@ -1,0 +1,107 @@
+#include "editor/EditorInput.h"
+
+#include <cmath>
+
+#include "shared/DateFormat.h"
+#include "shared/Numeric.h"
+#include "store/Cp932.h"
+
+EditorSnapshot prepareEditorSnapshot(const EditorSnapshot& previous, const ScheduleInput& schedule,
+                                     const TimerInput& timer) {
+  EditorSnapshot snapshot = previous;
+  snapshot[1] = schedule.yearText;
+  snapshot[2] = schedule.monthText;
+  snapshot[3] = schedule.dayText;
+  snapshot[4] = timer.yearText;
+  snapshot[5] = timer.monthText;
+  snapshot[6] = timer.dayText;
+  snapshot[7] = timer.weekdayText;
+  snapshot[8] = timer.hourText;
+  snapshot[9] = timer.minuteText;
+  snapshot[10] = schedule.subject;
+  snapshot[11] = schedule.content;
+  snapshot[12] = timer.title;
+  snapshot[13] = schedule.done ? QStringLiteral("1") : QStringLiteral("0");
+  snapshot[14] = schedule.deleteNext ? QStringLiteral("1") : QStringLiteral("0");
+  if (timer.kindIndex >= 0 && timer.kindIndex <= 2) snapshot[15] = QString::number(timer.kindIndex);
+  return snapshot;
+}
+
+namespace editorinput {
+
+std::optional<long long> wholeInteger(QStringView text) {
+  if (!isWholeNumber(text)) return std::nullopt;
+  const double value = numericValue(text);
+  if (value != std::trunc(value)) return std::nullopt;
+  return integerValue(text);
+}
+
+std::optional<QDate> dateOf(QStringView year, QStringView month, QStringView day) {
+  const auto y = wholeInteger(year);
+  const auto m = wholeInteger(month);
+  const auto d = wholeInteger(day);
+  if (!y || !m || !d) return std::nullopt;
+  if (*y < 1 || *y > 9999 || *m < 1 || *m > 12 || *d < 1) return std::nullopt;
+  if (*d > daysInMonth(static_cast<int>(*y), static_cast<int>(*m))) return std::nullopt;
+  return QDate(static_cast<int>(*y), static_cast<int>(*m), static_cast<int>(*d));
+}
+
+QString entryDateText(QStringView year, QStringView month, QStringView day) {
+  if (const auto date = dateOf(year, month, day)) return formatDate(*date, u"yyyy/mm/dd");
+  return year.toString() + u'/' + month.toString() + u'/' + day.toString();
+}
+
+std::optional<QString> unusableTextMessage(const QString& fieldName, const QString& text) {
+  QString shown;
+  for (QChar c : text) {
+    if (c == u'"') {
+      shown = QStringLiteral("二重引用符（\"）");
+      break;
+    }
+    if (c == u'\r' || c == u'\n') {
+      shown = QStringLiteral("改行");
+      break;
+    }
+  }
+  if (shown.isEmpty()) {
+    const std::optional<QString> character = firstUnencodableCharacter(text);
+    if (!character) return std::nullopt;
+    shown = u'"' + *character + u'"';
+  }
+  return QStringLiteral("「%1」に使えない文字があります: %2").arg(fieldName, shown);
+}
+
+QString twoDigits(long long value) {
+  const QString digits =
+      QStringLiteral("%1").arg(value < 0 ? -value : value, 2, 10, QLatin1Char('0'));
+  return value < 0 ? u'-' + digits : digits;
+}
+
+EditorMessage fileFailureMessage(const QString& action, const Status& status) {
+  return {QStringLiteral("%1できませんでした。入力はそのまま残っています。\n%2")
+              .arg(action, status.message()),
+          kAppTitle, MessageIcon::Warning};
+}
+
+EditorResult refusedInput(const QStringList& problems) {
+  EditorResult result;
+  result.outcome = EditorOutcome::InputRefused;
+  result.message = EditorMessage{problems.join(QStringLiteral("\r\n")),
+                                 editortext::kInputErrorTitle, MessageIcon::Warning};
+  return result;
+}
+
+void finishRewrite(EditorResult& result, const RewriteResult& rewrite, const QString& action) {
+  result.status = rewrite.status;
+  if (!rewrite.status) {
+    // Nothing was written, so nothing was removed or replaced either.
+    result.outcome = EditorOutcome::FileFailed;
+    result.matched = false;
+    result.message = fileFailureMessage(action, rewrite.status);
+    return;
+  }
+  result.outcome = EditorOutcome::Done;
+  result.fileChanged = rewrite.changed;
+}
+
+}  // namespace editorinput
