@@ -1,12 +1,18 @@
 #include "app/DesktopPlatform.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 
 #ifdef Q_OS_WIN
 #include <direct.h>
+#include <imm.h>
+#include <windows.h>
 #endif
 
 namespace {
@@ -90,4 +96,43 @@ void DesktopPlatform::changeToProgramDrive() {
     _chdrive(folder.at(0).toUpper().unicode() - u'A' + 1);
   }
 #endif
+}
+
+bool DesktopPlatform::loadPicture(const QString& path, QImage* picture, QString* error) {
+  *picture = QImage();
+  if (path.isEmpty()) return true;
+  if (!QFileInfo::exists(path)) {
+    *error =
+        QStringLiteral("画像ファイル「%1」が見つかりません").arg(QDir::toNativeSeparators(path));
+    return false;
+  }
+  QImageReader reader(path);
+  reader.setDecideFormatFromContent(true);
+  if (!reader.read(picture)) {
+    *error = QStringLiteral("画像ファイル「%1」を読み込めません（%2）")
+                 .arg(QDir::toNativeSeparators(path), reader.errorString());
+    return false;
+  }
+  return true;
+}
+
+void DesktopPlatform::requestHiraganaInput(QObject* textBox) {
+#ifdef Q_OS_WIN
+  // Called when the box takes the focus: switch the window's input method to hiragana.
+  if (auto* widget = qobject_cast<QWidget*>(textBox)) {
+    const HWND window = reinterpret_cast<HWND>(widget->window()->winId());
+    if (const HIMC context = ImmGetContext(window)) {
+      ImmSetOpenStatus(context, TRUE);
+      ImmSetConversionStatus(context, IME_CMODE_NATIVE | IME_CMODE_FULLSHAPE, IME_SMODE_NONE);
+      ImmReleaseContext(window, context);
+    }
+  }
+#else
+  // Linux input methods (IBus, Fcitx) keep their own mode per user; there is nothing to ask.
+  Q_UNUSED(textBox);
+#endif
+}
+
+bool DesktopPlatform::startProgram(const QString& program, const QStringList& arguments) {
+  return QProcess::startDetached(program, arguments);
 }

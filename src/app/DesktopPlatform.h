@@ -17,6 +17,9 @@ class DesktopPlatform : public Platform {
   QSize screenSize() const override;
   bool acquireSingleInstanceLock() override;
   void changeToProgramDrive() override;
+  bool loadPicture(const QString& path, QImage* picture, QString* error) override;
+  void requestHiraganaInput(QObject* textBox) override;
+  bool startProgram(const QString& program, const QStringList& arguments) override;
 
  private:
   SingleInstanceLock lock_;

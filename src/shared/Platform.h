@@ -6,6 +6,9 @@
 #include <QStringList>
 #include <optional>
 
+class QImage;
+class QObject;
+
 enum class MessageIcon { None, Question, Warning };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
@@ -41,6 +44,17 @@ class Platform {
 
   // Makes the drive of the program's folder current; a no-op where there are no drives.
   virtual void changeToProgramDrive() = 0;
+
+  // Loads a picture file (BMP, JPEG, GIF, PNG). An empty path gives an empty picture; a file
+  // that cannot be loaded gives false and a Japanese description of why.
+  virtual bool loadPicture(const QString& path, QImage* picture, QString* error) = 0;
+
+  // Asks the input method for hiragana input while the given text box has the focus; a no-op
+  // where the input method cannot be told.
+  virtual void requestHiraganaInput(QObject* textBox) = 0;
+
+  // Starts a program without waiting for it; false when it could not be started.
+  virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
 };
 
 // The program's title on message boxes that name no other.

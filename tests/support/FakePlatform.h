@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QImage>
 #include <QList>
+#include <QMap>
 #include <optional>
 
 #include "shared/Platform.h"
@@ -48,6 +50,34 @@ class FakePlatform : public Platform {
   std::optional<QString> openFileName(const FileDialogRequest& request) override {
     openRequests.append(request);
     return openResults.isEmpty() ? std::nullopt : openResults.takeFirst();
+  }
+
+  // Pictures the fake can load, by path; any other non-empty path fails.
+  QMap<QString, QImage> pictures;
+  QStringList hiraganaRequests;
+  struct Start {
+    QString program;
+    QStringList arguments;
+  };
+  QList<Start> started;
+  bool startsSucceed = true;
+
+  bool loadPicture(const QString& path, QImage* picture, QString* error) override {
+    *picture = QImage();
+    if (path.isEmpty()) return true;
+    if (!pictures.contains(path)) {
+      *error = QStringLiteral("画像ファイル「%1」が見つかりません").arg(path);
+      return false;
+    }
+    *picture = pictures.value(path);
+    return true;
+  }
+  void requestHiraganaInput(QObject* textBox) override {
+    hiraganaRequests.append(textBox ? textBox->objectName() : QString());
+  }
+  bool startProgram(const QString& program, const QStringList& arguments) override {
+    started.append({program, arguments});
+    return startsSucceed;
   }
 
   QSize screenSize() const override { return screen; }
