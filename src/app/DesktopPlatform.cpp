@@ -17,25 +17,17 @@
 
 namespace {
 
-QWidget* dialogParent() {
-  return QApplication::activeWindow();
-}
+QWidget* dialogParent() { return QApplication::activeWindow(); }
 
-QString filterText(const QStringList& filters) {
-  return filters.join(QStringLiteral(";;"));
-}
+QString filterText(const QStringList& filters) { return filters.join(QStringLiteral(";;")); }
 
 }  // namespace
 
 DesktopPlatform::DesktopPlatform() : lock_(SingleInstanceLock::defaultPath()) {}
 
-QDateTime DesktopPlatform::now() const {
-  return QDateTime::currentDateTime();
-}
+QDateTime DesktopPlatform::now() const { return QDateTime::currentDateTime(); }
 
-void DesktopPlatform::beep() {
-  QApplication::beep();
-}
+void DesktopPlatform::beep() { QApplication::beep(); }
 
 MessageAnswer DesktopPlatform::messageBox(const QString& text, const QString& title,
                                           MessageIcon icon, MessageButtons buttons) {
@@ -85,9 +77,7 @@ QSize DesktopPlatform::screenSize() const {
   return screen ? screen->geometry().size() : QSize(1024, 768);
 }
 
-bool DesktopPlatform::acquireSingleInstanceLock() {
-  return lock_.acquire();
-}
+bool DesktopPlatform::acquireSingleInstanceLock() { return lock_.acquire(); }
 
 void DesktopPlatform::changeToProgramDrive() {
 #ifdef Q_OS_WIN

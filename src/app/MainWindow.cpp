@@ -1,15 +1,588 @@
 #include "app/MainWindow.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
 
+#include "alarm/ClockText.h"
+#include "app/DataFileCommands.h"
+#include "app/DateDialog.h"
 #include "app/UiSupport.h"
+#include "calendar/DateNavigation.h"
+#include "calendar/DayView.h"
+#include "calendar/MonthGrid.h"
+#include "calendar/TimerList.h"
+
+namespace {
+
+// Sizes in twips.
+constexpr int kClientWidth = 12375;
+constexpr int kDesignWindowWidth = 12465;
+constexpr int kFrameHeight = 660;  // caption, menu bar and borders of the design
+constexpr int kStandardHeight = 10965;
+constexpr int kCompactHeight = 4230;
+constexpr int kDayListHeight = 2620;
+constexpr int kFullDayListHeight = 9340;
+constexpr int kCellLabelLeft = 0, kCellListLeft = 720, kCellTop = 3580;
+constexpr int kCellLabelWidth = 735, kCellListWidth = 2960, kCellHeight = 420;
+
+const char* const kDayIndexProperty = "dayCellIndex";
+
+QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
+
+void setColors(QWidget* widget, QPalette::ColorRole backgroundRole, const Rgb& background,
+               const Rgb* text = nullptr) {
+  QPalette palette = widget->palette();
+  palette.setColor(backgroundRole, toColor(background));
+  if (text) {
+    palette.setColor(QPalette::WindowText, toColor(*text));
+    palette.setColor(QPalette::Text, toColor(*text));
+  }
+  widget->setPalette(palette);
+}
+
+void setTextColor(QWidget* widget, const Rgb& text) {
+  QPalette palette = widget->palette();
+  palette.setColor(QPalette::WindowText, toColor(text));
+  widget->setPalette(palette);
+}
+
+QTreeWidget* makeReportList(QWidget* parent, const char* name, const QStringList& headers,
+                            const QList<int>& widthsInTwips) {
+  auto* list = new QTreeWidget(parent);
+  list->setObjectName(QLatin1String(name));
+  list->setColumnCount(static_cast<int>(headers.size()));
+  list->setHeaderLabels(headers);
+  list->setRootIsDecorated(false);
+  list->setUniformRowHeights(true);
+  list->setAllColumnsShowFocus(true);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setFont(japaneseFont(12));
+  list->header()->setStretchLastSection(false);
+  list->header()->setSectionsMovable(false);
+  for (int i = 0; i < widthsInTwips.size(); ++i) {
+    list->header()->resizeSection(i, twips(widthsInTwips[i]));
+  }
+  return list;
+}
+
+}  // namespace
 
 MainWindow::MainWindow(AppContext& context) : context_(context) {
+  initResources();
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("Yotenna Version 1.1.5"));
   makeFixedWindow(this, true);
-  setFixedSize(twips(12375), twips(10305));
-  setAttribute(Qt::WA_DeleteOnClose, false);
+
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("Form2.client"));
+  setCentralWidget(client_);
+  createMenus();
+  createToolbar();
+  createControls();
+
+  // Load steps: centre horizontally on the design width, top at 15 twips, standard height.
+  const QSize screen = context_.platform.screenSize();
+  move((screen.width() - twips(kDesignWindowWidth)) / 2, twips(15));
+  applyClientHeight(kStandardHeight);
+
+  SharedState& state = context_.state;
+  static constexpr std::array<int, 12> kMonthLengths{31, 28, 31, 30, 31, 30,
+                                                     31, 31, 30, 31, 30, 31};
+  for (int month = 1; month <= 12; ++month) {
+    state.MonthDays[static_cast<size_t>(month)] = kMonthLengths[static_cast<size_t>(month - 1)];
+  }
+  createDayCells();
+  clampSelectedDay();
+  ShowDateHeading();
+  ShowDayHoliday();
+  LoadDaySchedules();
+  RefreshMonthView();
+  LoadTimerList();
+
+  clockTimer_ = new QTimer(this);
+  clockTimer_->setObjectName(QStringLiteral("Timer1"));
+  clockTimer_->setInterval(1000);
+  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::tick);
+  clockTimer_->start();
+  tick();
+}
+
+void MainWindow::createMenus() {
+  auto addMenu = [this](const char* name, const QString& title) {
+    QMenu* menu = menuBar()->addMenu(title);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+  };
+  auto addItem = [this](QMenu* menu, const char* name, const QString& caption, const char* key,
+                        auto handler) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QLatin1String(name));
+    action->setShortcut(QKeySequence(QLatin1String(key)));
+    connect(action, &QAction::triggered, this, handler);
+    return action;
+  };
+  auto addSeparator = [](QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(QLatin1String(name));
+  };
+
+  QMenu* file = addMenu("File", QStringLiteral("ファイル"));
+  addItem(file, "new", QStringLiteral("新規作成"), "Ctrl+Q", [this] { newDataFileCommand(); });
+  addItem(file, "open", QStringLiteral("開く"), "Ctrl+A", [this] { openDataFileCommand(); });
+  addSeparator(file, "S1");
+  addItem(file, "end", QStringLiteral("終了"), "Ctrl+Z", [this] { close(); });
+
+  QMenu* view = addMenu("hyouzi", QStringLiteral("表示"));
+  const std::array<QString, 3> modes{QStringLiteral("コンパクト"), QStringLiteral("標準"),
+                                     QStringLiteral("フル")};
+  const std::array<const char*, 3> modeKeys{"Ctrl+W", "Ctrl+S", "Ctrl+X"};
+  for (int i = 0; i < 3; ++i) {
+    const QByteArray name = "hyo(" + QByteArray::number(i) + ")";
+    QAction* action = addItem(view, name.constData(), modes[static_cast<size_t>(i)],
+                              modeKeys[static_cast<size_t>(i)], [this, i] { setDisplayMode(i); });
+    action->setCheckable(true);
+    displayModes_[static_cast<size_t>(i)] = action;
+  }
+  displayModes_[1]->setChecked(true);
+
+  QMenu* dates = addMenu("hennkou", QStringLiteral("年月日変更"));
+  addItem(dates, "henka1", QStringLiteral("一日前へ"), "Ctrl+E",
+          [this] { moveSelectedDate(DateMove::DayBack); });
+  addItem(dates, "henka2", QStringLiteral("一日後へ"), "Ctrl+R",
+          [this] { moveSelectedDate(DateMove::DayForward); });
+  addSeparator(dates, "S2");
+  addItem(dates, "henka3", QStringLiteral("一ヶ月前へ"), "Ctrl+D",
+          [this] { moveSelectedDate(DateMove::MonthBack); });
+  addItem(dates, "henka4", QStringLiteral("一ヵ月後へ"), "Ctrl+F",
+          [this] { moveSelectedDate(DateMove::MonthForward); });
+  addSeparator(dates, "S3");
+  addItem(dates, "henka5", QStringLiteral("一年前へ"), "Ctrl+C",
+          [this] { moveSelectedDate(DateMove::YearBack); });
+  addItem(dates, "henka6", QStringLiteral("一年後へ"), "Ctrl+V",
+          [this] { moveSelectedDate(DateMove::YearForward); });
+  addSeparator(dates, "S4");
+  addItem(dates, "henka7", QStringLiteral("年月日指定"), "Ctrl+T", [this] { openDateDialog(); });
+
+  QMenu* search = addMenu("kensaku", QStringLiteral("検索"));
+  addItem(search, "kensa", QStringLiteral("検索"), "Ctrl+Y", [] {});
+
+  QMenu* help = addMenu("help", QStringLiteral("ヘルプ"));
+  addItem(help, "tu", QStringLiteral("使い方"), "Ctrl+U", [] {});
+  addItem(help, "ver", QStringLiteral("バージョン情報"), "Ctrl+J", [] {});
+}
+
+void MainWindow::createToolbar() {
+  toolbar_ = new QToolBar(client_);
+  toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+  toolbar_->setToolTip(QStringLiteral("ツールバーです"));
+  toolbar_->setAccessibleName(QStringLiteral("ツールバー"));
+  toolbar_->setIconSize(QSize(16, 16));
+  toolbar_->setMovable(false);
+  toolbar_->setGeometry(0, 0, twips(kClientWidth), twips(420));
+
+  // Position -> picture number (0 for a separator) and what the button does, for screen readers.
+  struct Button {
+    int picture;
+    const char* description;
+  };
+  static constexpr std::array<Button, kToolbarButtons> kButtons{{
+      {1, "新規作成"},
+      {2, "既存のデータを開く"},
+      {0, nullptr},
+      {3, "選択した日に予定を追加"},
+      {0, nullptr},
+      {4, "一年前へ"},
+      {5, "一ヶ月前へ"},
+      {6, "一日前へ"},
+      {7, "年月日指定"},
+      {8, "一日後へ"},
+      {9, "一ヵ月後へ"},
+      {10, "一年後へ"},
+      {0, nullptr},
+      {11, "検索"},
+      {0, nullptr},
+      {12, "テキストエディタを起動"},
+      {13, "ファイルブラウザを起動"},
+      {14, "ペイントソフトを起動"},
+  }};
+  for (int position = 1; position <= kToolbarButtons; ++position) {
+    const Button& button = kButtons[static_cast<size_t>(position - 1)];
+    QAction* action = nullptr;
+    if (button.picture == 0) {
+      action = toolbar_->addSeparator();
+    } else {
+      action = toolbar_->addAction(QIcon(QStringLiteral(":/images/toolbar/%1.png")
+                                             .arg(button.picture, 2, 10, QLatin1Char('0'))),
+                                   QString());
+      // The buttons carry no caption and no tip of their own; the name is for screen readers.
+      action->setIconText(QString::fromUtf8(button.description));
+      action->setToolTip(QString());
+      connect(action, &QAction::triggered, this,
+              [this, position] { toolbarButtonClicked(position); });
+    }
+    action->setObjectName(QStringLiteral("Toolbar1(%1)").arg(position));
+    toolbarActions_[static_cast<size_t>(position)] = action;
+    QWidget* widget = toolbar_->widgetForAction(action);
+    if (widget && button.description) {
+      widget->setObjectName(action->objectName());
+      widget->setAccessibleName(QString::fromUtf8(button.description));
+      widget->setToolTip(QStringLiteral("ツールバーです"));
+    }
+  }
+}
+
+void MainWindow::createControls() {
+  const std::array<QString, 3> filterCaptions{
+      QStringLiteral("まだ"), QStringLiteral("終了したもの"), QStringLiteral("全部")};
+  const std::array<QRect, 3> filterGeometry{
+      twipsRect(0, 720, 735, 180), twipsRect(840, 720, 1335, 180), twipsRect(2280, 720, 735, 180)};
+  for (size_t i = 0; i < 3; ++i) {
+    auto* button = new QRadioButton(filterCaptions[i], client_);
+    button->setObjectName(QStringLiteral("Option1(%1)").arg(i));
+    button->setGeometry(filterGeometry[i].adjusted(0, -3, 0, 3));
+    setAccessible(button, QStringLiteral("絞り込み ") + filterCaptions[i]);
+    connect(button, &QRadioButton::clicked, this, &MainWindow::filterChanged);
+    filterButtons_[i] = button;
+  }
+  filterButtons_[0]->setChecked(true);
+
+  heading_ = new QLabel(client_);
+  heading_->setObjectName(QStringLiteral("Label2"));
+  heading_->setGeometry(twipsRect(2760, 440, 6495, 525));
+  heading_->setAlignment(Qt::AlignCenter);
+  heading_->setFont(japaneseFont(27.75, true));
+  heading_->setToolTip(QStringLiteral("年月日"));
+
+  clock_ = new QLabel(client_);
+  clock_->setObjectName(QStringLiteral("Label3"));
+  clock_->setGeometry(twipsRect(9240, 435, 3135, 515));
+  clock_->setFont(japaneseFont(11.25, true));
+  clock_->setWordWrap(true);
+  clock_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  clock_->setToolTip(QStringLiteral("現在の日付け"));
+  setAccessible(clock_, QStringLiteral("現在の日付け"));
+
+  dayList_ = makeReportList(client_, "ListView1",
+                            {QStringLiteral("件名"), QStringLiteral("内容"), QStringLiteral("終了"),
+                             QStringLiteral("削除")},
+                            {3880, 7000, 700, 700});
+  dayList_->setGeometry(twipsRect(0, 960, 12390, kDayListHeight));
+  dayList_->setToolTip(QStringLiteral("予定が表示されます、データをクリックすると編集できます"));
+  setAccessible(dayList_, QStringLiteral("選択した日の予定"));
+
+  timerList_ =
+      makeReportList(client_, "ListView2",
+                     {QStringLiteral("題名"), QStringLiteral("種類"), QStringLiteral("いつ？"),
+                      QStringLiteral("時間"), QStringLiteral("画像データ")},
+                     {1500, 680, 1770, 700, 310});
+  timerList_->setGeometry(twipsRect(7320, 3565, 5055, 6750));
+  timerList_->setToolTip(QStringLiteral("タイマーのデータが表示されます"));
+  setAccessible(timerList_, QStringLiteral("タイマーの一覧"));
+}
+
+void MainWindow::createDayCells() {
+  // Element 0 holds the design; elements 1-30 copy it: days 1-15 in the left column,
+  // 16-31 in the right one (labels 5 label widths, lists 1.243 list widths to the right).
+  for (int k = 0; k < kDayCells; ++k) {
+    double labelLeft = kCellLabelLeft;
+    double listLeft = kCellListLeft;
+    int row = k;
+    if (k >= 15) {
+      labelLeft += 5.0 * kCellLabelWidth;
+      listLeft += 1.243 * kCellListWidth - kCellListWidth + kCellListWidth;
+      listLeft = kCellListLeft + 1.243 * kCellListWidth;
+      row = k - 15;
+    }
+    auto* label = new QLabel(client_);
+    label->setObjectName(QStringLiteral("Label1(%1)").arg(k));
+    label->setGeometry(
+        twipsRect(labelLeft, kCellTop + row * kCellHeight, kCellLabelWidth, kCellHeight));
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    label->setFont(japaneseFont(12, true));
+    label->setToolTip(QStringLiteral("クリックすると予定が表示されます"));
+    label->setProperty(kDayIndexProperty, k);
+    label->installEventFilter(this);
+    label->setVisible(k == 0);
+
+    auto* list = new QListWidget(client_);
+    list->setObjectName(QStringLiteral("List1(%1)").arg(k));
+    list->setGeometry(
+        twipsRect(listLeft, kCellTop + row * kCellHeight, kCellListWidth, kCellHeight));
+    list->setToolTip(QStringLiteral("件名が表示されます"));
+    list->setProperty(kDayIndexProperty, k);
+    list->viewport()->setProperty(kDayIndexProperty, k);
+    list->viewport()->installEventFilter(this);
+    list->setVisible(k == 0);
+
+    dayLabels_[static_cast<size_t>(k)] = label;
+    dayLists_[static_cast<size_t>(k)] = list;
+  }
+}
+
+void MainWindow::applyClientHeight(int windowHeightTwips) {
+  const int clientHeight = twips(windowHeightTwips - kFrameHeight);
+  client_->setFixedSize(twips(kClientWidth), clientHeight);
+  setFixedSize(twips(kClientWidth), menuBar()->sizeHint().height() + clientHeight);
+}
+
+// --- view procedures ---------------------------------------------------------------------
+
+void MainWindow::ShowDateHeading() {
+  SharedState& state = context_.state;
+  const QDate selected(state.SelYear, state.SelMonth, state.SelDay);
+  heading_->setText(dayHeading(selected));
+  const MonthGrid layout =
+      monthGridLayout(state.SelYear, state.SelMonth, context_.platform.now().date());
+  state.MonthDays[2] = layout.februaryLength;
+  for (size_t i = 0; i < static_cast<size_t>(kDayCells); ++i) {
+    const DayCell& cell = layout.cells[i];
+    QLabel* label = dayLabels_[i];
+    QListWidget* list = dayLists_[i];
+    label->setVisible(cell.visible);
+    list->setVisible(cell.visible);
+    if (!cell.visible) continue;
+    label->setText(cell.caption);
+    const int day = static_cast<int>(i) + 1;
+    const QString dayName =
+        QStringLiteral("%1月%2日 %3曜日").arg(state.SelMonth).arg(day).arg(cell.caption.right(1));
+    label->setAccessibleName(dayName);
+    list->setAccessibleName(dayName + QStringLiteral("の件名"));
+  }
+  PaintMonthCalendar(layout);
+}
+
+void MainWindow::ShowDayHoliday() {
+  const SharedState& state = context_.state;
+  const QDate selected(state.SelYear, state.SelMonth, state.SelDay);
+  dayList_->clear();
+  setTextColor(heading_, dayHeadingColor(selected));
+  if (const std::optional<DayListRow> row = holidayRow(selected)) AddScheduleRow(*row);
+}
+
+void MainWindow::LoadDaySchedules() {
+  const SharedState& state = context_.state;
+  const QDate selected(state.SelYear, state.SelMonth, state.SelDay);
+  heading_->setText(dayHeading(selected));
+  const DayEntries entries =
+      loadDayEntries(state.CurrentDataFile, selected, static_cast<DayFilter>(dayFilter()));
+  for (const DayListRow& row : entries.rows) AddScheduleRow(row);
+  if (!entries.status) noteFailure(entries.status.message());
+}
+
+void MainWindow::AddScheduleRow(const DayListRow& row) {
+  dayList_->addTopLevelItem(new QTreeWidgetItem(row.columns()));
+}
+
+void MainWindow::RefreshMonthView() {
+  const SharedState& state = context_.state;
+  for (int i = 0; i < state.MonthDays[static_cast<size_t>(state.SelMonth)]; ++i) {
+    dayLists_[static_cast<size_t>(i)]->clear();
+  }
+  const MonthGrid grid = loadMonthGrid(state.CurrentDataFile, state.SelYear, state.SelMonth,
+                                       context_.platform.now().date());
+  PaintMonthCalendar(grid);
+  for (size_t i = 0; i < static_cast<size_t>(kDayCells); ++i) {
+    if (grid.cells[i].visible) dayLists_[i]->addItems(grid.cells[i].items);
+  }
+  if (!grid.status) noteFailure(grid.status.message());
+}
+
+void MainWindow::PaintMonthCalendar(const MonthGrid& grid) {
+  for (size_t i = 0; i < static_cast<size_t>(kDayCells); ++i) {
+    const DayCell& cell = grid.cells[i];
+    if (!cell.visible) continue;
+    setColors(dayLabels_[i], QPalette::Window, cell.labelBackground, &cell.labelText);
+    setColors(dayLists_[i], QPalette::Base, cell.listBackground);
+  }
+}
+
+void MainWindow::LoadTimerList() {
+  timerList_->clear();
+  const TimerList timers = loadTimerList(context_.state.CurrentDataFile);
+  QList<QTreeWidgetItem*> items;
+  items.reserve(timers.rows.size());
+  for (const TimerListRow& row : timers.rows) items.append(new QTreeWidgetItem(row.columns()));
+  timerList_->addTopLevelItems(items);
+  if (!timers.status) noteFailure(timers.status.message());
+}
+
+// --- refresh sequences -------------------------------------------------------------------
+
+void MainWindow::clampSelectedDay() {
+  SharedState& state = context_.state;
+  const CalendarDate clamped = clampDayToMonth({state.SelYear, state.SelMonth, state.SelDay});
+  state.SelDay = clamped.day;
+}
+
+void MainWindow::refreshAllViews() {
+  clampSelectedDay();
+  ShowDateHeading();
+  ShowDayHoliday();
+  LoadDaySchedules();
+  RefreshMonthView();
+  LoadTimerList();
+  reportFailure();
+}
+
+void MainWindow::refreshDateViews() {
+  clampSelectedDay();
+  ShowDateHeading();
+  ShowDayHoliday();
+  LoadDaySchedules();
+  RefreshMonthView();
+  reportFailure();
+}
+
+void MainWindow::refreshDayList() {
+  ShowDayHoliday();
+  LoadDaySchedules();
+  reportFailure();
+}
+
+void MainWindow::noteFailure(const QString& message) {
+  if (pendingFailure_.isEmpty()) pendingFailure_ = message;
+}
+
+void MainWindow::reportFailure() {
+  if (pendingFailure_.isEmpty()) return;
+  const QString message = pendingFailure_;
+  pendingFailure_.clear();
+  warn(context_.platform, message);
+}
+
+// --- commands ----------------------------------------------------------------------------
+
+void MainWindow::toolbarButtonClicked(int position) {
+  switch (position) {
+    case 1:
+      newDataFileCommand();
+      break;
+    case 2:
+      openDataFileCommand();
+      break;
+    case 6:
+      moveSelectedDate(DateMove::YearBack);
+      break;
+    case 7:
+      moveSelectedDate(DateMove::MonthBack);
+      break;
+    case 8:
+      moveSelectedDate(DateMove::DayBack);
+      break;
+    case 9:
+      openDateDialog();
+      break;
+    case 10:
+      moveSelectedDate(DateMove::DayForward);
+      break;
+    case 11:
+      moveSelectedDate(DateMove::MonthForward);
+      break;
+    case 12:
+      moveSelectedDate(DateMove::YearForward);
+      break;
+    default:
+      // Separators (3, 5, 13, 15) do nothing.
+      break;
+  }
+}
+
+void MainWindow::moveSelectedDate(DateMove move) {
+  SharedState& state = context_.state;
+  const DateMoveResult result = moveDate({state.SelYear, state.SelMonth, state.SelDay}, move);
+  if (result.refused()) warn(context_.platform, result.boundMessage, kDateBoundTitle);
+  state.SelYear = result.date.year;
+  state.SelMonth = result.date.month;
+  state.SelDay = result.date.day;
+  const bool dayMove = move == DateMove::DayBack || move == DateMove::DayForward;
+  if (dayMove && !result.monthChanged) {
+    refreshDayList();
+    return;
+  }
+  if (dayMove) {
+    // Only what depends on the month is rebuilt before the day list.
+    ShowDateHeading();
+    RefreshMonthView();
+    refreshDayList();
+    return;
+  }
+  refreshDateViews();
+}
+
+void MainWindow::openDateDialog() {
+  DateDialog dialog(context_, *this);
+  dialog.exec();
+}
+
+void MainWindow::setDisplayMode(int mode) {
+  for (QAction* action : displayModes_) action->setChecked(false);
+  const int windowHeight = mode == 0 ? kCompactHeight : kStandardHeight;
+  const int dayListHeight = mode == 2 ? kFullDayListHeight : kDayListHeight;
+  dayList_->setFixedHeight(twips(dayListHeight));
+  applyClientHeight(windowHeight);
+  displayModes_[static_cast<size_t>(mode)]->setChecked(true);
+}
+
+void MainWindow::newDataFileCommand() {
+  if (!confirm(context_.platform, QStringLiteral("新規作成しますか？"))) return;
+  NewDataFile(context_);
+  refreshAllViews();
+}
+
+void MainWindow::openDataFileCommand() {
+  if (!confirm(context_.platform, QStringLiteral("既存のデータを開きますか？"))) return;
+  OpenDataFile(context_);
+  const Status purged = PurgeDataFile(context_);
+  clampSelectedDay();
+  ShowDateHeading();
+  ShowDayHoliday();
+  LoadDaySchedules();
+  RefreshMonthView();
+  LoadTimerList();
+  if (!purged) {
+    // One message for the whole command: the views would only repeat why the file is unreadable.
+    clearPendingFailure();
+    warn(context_.platform, purged.message());
+  }
+  reportFailure();
+}
+
+void MainWindow::selectDay(int cellIndex) {
+  context_.state.SelDay = cellIndex + 1;
+  refreshDayList();
+}
+
+void MainWindow::filterChanged() { refreshDayList(); }
+
+int MainWindow::dayFilter() const {
+  for (int i = 0; i < 3; ++i) {
+    if (filterButtons_[static_cast<size_t>(i)]->isChecked()) return i;
+  }
+  return 0;
+}
+
+void MainWindow::tick() { clock_->setText(clockText(context_.platform.now())); }
+
+// --- events ------------------------------------------------------------------------------
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress) {
+    const QVariant index = watched->property(kDayIndexProperty);
+    if (index.isValid() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      selectDay(index.toInt());
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -2,18 +2,95 @@
 // Form2: the main window with the day list, the month grid and the timer list.
 
 #include <QMainWindow>
+#include <QPointer>
+#include <array>
 
 #include "app/AppContext.h"
+#include "app/MainViews.h"
 
-class MainWindow : public QMainWindow {
+class QAction;
+class QLabel;
+class QListWidget;
+class QRadioButton;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+struct DayListRow;
+struct MonthGrid;
+enum class DateMove;
+
+class MainWindow : public QMainWindow, public MainViews {
   Q_OBJECT
 
  public:
+  static constexpr int kDayCells = 31;
+  static constexpr int kToolbarButtons = 18;
+
+  // The window's load: layout, list columns, month lengths, the 31 day cells, then the views.
+  // A data file that cannot be read is reported by finishRefresh(), which the window that
+  // creates this one calls when it is done (it may have more to say about the same file).
   explicit MainWindow(AppContext& context);
+
+  // The view procedures. Each reads the shared state and the data file and repaints its part.
+  void ShowDateHeading() override;
+  void ShowDayHoliday() override;
+  void LoadDaySchedules() override;
+  void AddScheduleRow(const DayListRow& row);
+  void RefreshMonthView() override;
+  void PaintMonthCalendar(const MonthGrid& grid);
+  void LoadTimerList() override;
+  void finishRefresh() override { reportFailure(); }
+  QRect mainWindowGeometry() const override { return frameGeometry(); }
+
+  // The refresh sequences; each reports a failure to read the data file once, at its end.
+  void refreshAllViews();   // the load order: heading, holiday, day list, month, timers
+  void refreshDateViews();  // after a change of date: heading, holiday, day list, month
+  void refreshDayList();    // after a change of day inside the month or of the filter
+
+  // Commands.
+  void toolbarButtonClicked(int position);  // 1-based; separators do nothing
+  void moveSelectedDate(DateMove move);
+  void openDateDialog();
+  void setDisplayMode(int mode);  // 0 コンパクト, 1 標準, 2 フル
+  void newDataFileCommand();
+  void openDataFileCommand();
+  void selectDay(int cellIndex);
+  void filterChanged();
+
+  // A failure noted by the views but not yet shown is dropped, for a caller that reports the
+  // same cause in its own words.
+  void clearPendingFailure() { pendingFailure_.clear(); }
+
+  // Which filter button is selected: 0 まだ, 1 終了したもの, 2 全部.
+  int dayFilter() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void createMenus();
+  void createToolbar();
+  void createControls();
+  void createDayCells();
+  void applyClientHeight(int windowHeightTwips);
+  void clampSelectedDay();
+  void noteFailure(const QString& message);
+  void reportFailure();
+  void tick();
+
   AppContext& context_;
+  QWidget* client_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  std::array<QAction*, kToolbarButtons + 1> toolbarActions_{};  // 1-based
+  std::array<QRadioButton*, 3> filterButtons_{};
+  QLabel* heading_ = nullptr;  // Label2
+  QLabel* clock_ = nullptr;    // Label3
+  QTreeWidget* dayList_ = nullptr;
+  QTreeWidget* timerList_ = nullptr;
+  std::array<QLabel*, kDayCells> dayLabels_{};
+  std::array<QListWidget*, kDayCells> dayLists_{};
+  std::array<QAction*, 3> displayModes_{};
+  QTimer* clockTimer_ = nullptr;  // Timer1
+  QString pendingFailure_;
 };

@@ -79,7 +79,9 @@ void StartupWindow::createNewFile() {
   }
   context_.state.CurrentDataFile = *chosen;
   context_.state.MonthDays[0] = 1;
+  AppContext& context = context_;
   close();
+  if (context.mainWindow) context.mainWindow->finishRefresh();
 }
 
 void StartupWindow::openExistingFile() {
@@ -94,7 +96,14 @@ void StartupWindow::openExistingFile() {
   AppContext& context = context_;
   close();
   const Status purged = PurgeDataFile(context);
-  if (!purged) warn(context.platform, purged.message());
+  MainWindow* main = context.mainWindow;
+  if (!purged) {
+    // The purge names the file and the reason; the views' failure would say the same again.
+    if (main) main->clearPendingFailure();
+    warn(context.platform, purged.message());
+  } else if (main) {
+    main->finishRefresh();
+  }
 }
 
 void StartupWindow::endProgram() {

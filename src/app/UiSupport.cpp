@@ -18,13 +18,9 @@ double logicalDpi() {
 
 }  // namespace
 
-void initResources() {
-  Q_INIT_RESOURCE(resources);
-}
+void initResources() { Q_INIT_RESOURCE(resources); }
 
-int twips(double value) {
-  return twipsToPixels(value, logicalDpi());
-}
+int twips(double value) { return twipsToPixels(value, logicalDpi()); }
 
 QRect twipsRect(double left, double top, double width, double height) {
   return QRect(twips(left), twips(top), twips(width), twips(height));

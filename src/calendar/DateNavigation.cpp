@@ -7,12 +7,8 @@ namespace {
 constexpr int kFirstYear = 1;
 constexpr int kLastYear = 9999;
 
-QString lowerBoundMessage() {
-  return QStringLiteral("西暦は0001年まで");
-}
-QString upperBoundMessage() {
-  return QStringLiteral("西暦は9999年まで");
-}
+QString lowerBoundMessage() { return QStringLiteral("西暦は0001年まで"); }
+QString upperBoundMessage() { return QStringLiteral("西暦は9999年まで"); }
 
 // The length of the month before `month` (which is still the current one).
 int previousMonthLength(int year, int month) {
@@ -29,9 +25,7 @@ int previousMonthLength(int year, int month) {
   }
 }
 
-int februaryLength(int year) {
-  return isLeapYear(year) ? 29 : 28;
-}
+int februaryLength(int year) { return isLeapYear(year) ? 29 : 28; }
 
 void clampFebruary(CalendarDate& date) {
   if (date.month == 2 && date.day > 28) date.day = februaryLength(date.year);

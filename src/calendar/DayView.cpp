@@ -54,20 +54,28 @@ std::optional<DayListRow> holidayRow(const QDate& date) {
   return DayListRow{*name, QString(), QStringLiteral("まだ"), QStringLiteral("残る")};
 }
 
+DayEntries loadDayEntries(const QString& dataFile, const QDate& date, DayFilter filter) {
+  DayEntries entries;
+  if (!date.isValid()) return entries;
+  const QByteArray dateKey = formatDate(date, u"yyyy/mm/dd").toLatin1();
+  entries.status =
+      scanMonth(dataFile, date.year(), date.month(), [&](const ScheduleRecord& record) {
+        if (record.EntryDate.raw != dateKey || !passes(record, filter)) return;
+        entries.rows.append({record.Subject.toText(), record.Content.toText(),
+                             finishedText(record.DoneFlag), deletionText(record.DeleteFlag)});
+      });
+  if (!entries.status.isOk()) entries.rows.clear();
+  return entries;
+}
+
 DayView loadDayView(const QString& dataFile, const QDate& date, DayFilter filter) {
   DayView view;
   if (!date.isValid()) return view;
   view.heading = dayHeading(date);
   view.headingColor = dayHeadingColor(date);
   if (std::optional<DayListRow> row = holidayRow(date)) view.rows.append(*row);
-
-  const QByteArray dateKey = formatDate(date, u"yyyy/mm/dd").toLatin1();
-  QList<DayListRow> entries;
-  view.status = scanMonth(dataFile, date.year(), date.month(), [&](const ScheduleRecord& record) {
-    if (record.EntryDate.raw != dateKey || !passes(record, filter)) return;
-    entries.append({record.Subject.toText(), record.Content.toText(), finishedText(record.DoneFlag),
-                    deletionText(record.DeleteFlag)});
-  });
-  if (view.status.isOk()) view.rows += entries;
+  DayEntries entries = loadDayEntries(dataFile, date, filter);
+  view.rows += entries.rows;
+  view.status = entries.status;
   return view;
 }

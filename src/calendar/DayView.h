@@ -43,6 +43,14 @@ Rgb dayHeadingColor(const QDate& date);
 // The holiday row of a date ("成人の日", "", "まだ", "残る"), if the date is a holiday.
 std::optional<DayListRow> holidayRow(const QDate& date);
 
+// The entries of one date that pass the filter, in file order, without the holiday row.
+struct DayEntries {
+  QList<DayListRow> rows;
+  // A file that cannot be read gives no rows and reports why here.
+  Status status = Status::success();
+};
+DayEntries loadDayEntries(const QString& dataFile, const QDate& date, DayFilter filter);
+
 struct DayView {
   QString heading;
   Rgb headingColor;

@@ -38,9 +38,7 @@ int HolidayRule::dayIn(int year) const {
   return 8 + (kMonday - weekdayOfEighth + 7) % 7;
 }
 
-std::span<const HolidayRule> holidayRules() {
-  return kRules;
-}
+std::span<const HolidayRule> holidayRules() { return kRules; }
 
 std::optional<QString> holidayName(const QDate& date) {
   if (!date.isValid()) return std::nullopt;

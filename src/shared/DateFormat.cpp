@@ -8,14 +8,10 @@ const std::array<QString, 7> kKanji = {
     QStringLiteral("日"), QStringLiteral("月"), QStringLiteral("火"), QStringLiteral("水"),
     QStringLiteral("木"), QStringLiteral("金"), QStringLiteral("土")};
 
-QString twoDigits(int value) {
-  return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
-}
+QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 // Qt numbers weekdays Monday = 1 ... Sunday = 7; the program counts Sunday = 0.
-int sundayBased(const QDate& date) {
-  return date.dayOfWeek() % 7;
-}
+int sundayBased(const QDate& date) { return date.dayOfWeek() % 7; }
 
 }  // namespace
 
@@ -23,13 +19,9 @@ QString weekdayKanjiByIndex(int sundayBasedIndex) {
   return kKanji[static_cast<size_t>(((sundayBasedIndex % 7) + 7) % 7)];
 }
 
-QString weekdayKanji(const QDate& date) {
-  return weekdayKanjiByIndex(sundayBased(date));
-}
+QString weekdayKanji(const QDate& date) { return weekdayKanjiByIndex(sundayBased(date)); }
 
-QString weekdayName(const QDate& date) {
-  return weekdayKanji(date) + QStringLiteral("曜日");
-}
+QString weekdayName(const QDate& date) { return weekdayKanji(date) + QStringLiteral("曜日"); }
 
 QString formatDateTime(const QDate& date, const QTime& time, QStringView pattern) {
   QString out;

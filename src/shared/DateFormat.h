@@ -39,6 +39,4 @@ constexpr bool isLeapYear(int year) {
 int daysInMonth(int year, int month);
 
 // year * 1000 + day of the year: the ordering key of schedule entries.
-inline int dateKey(const QDate& date) {
-  return date.year() * 1000 + date.dayOfYear();
-}
+inline int dateKey(const QDate& date) { return date.year() * 1000 + date.dayOfYear(); }

@@ -5,12 +5,8 @@
 
 namespace {
 
-bool isBlank(QChar c) {
-  return c == u' ' || c == u'\t';
-}
-bool isDigit(QChar c) {
-  return c >= u'0' && c <= u'9';
-}
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Parses from the start; returns the value and how many characters the number used.
 double parseNumber(QStringView text, qsizetype* consumed) {

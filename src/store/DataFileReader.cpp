@@ -1,7 +1,9 @@
 #include "store/DataFileReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstring>
 
 #include "store/SystemError.h"
 
@@ -9,16 +11,72 @@ namespace {
 
 constexpr qint64 kChunkSize = 64 * 1024;
 
-bool isBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-bool isLineEnd(char c) {
-  return c == '\r' || c == '\n';
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+// One lookup per byte in the hot loops.
+constexpr std::array<bool, 256> kDelimiters = [] {
+  std::array<bool, 256> table{};
+  table[static_cast<unsigned char>(',')] = true;
+  table[static_cast<unsigned char>('\r')] = true;
+  table[static_cast<unsigned char>('\n')] = true;
+  return table;
+}();
+inline const char* findDelimiter(const char* p, const char* end) {
+  while (p < end && !kDelimiters[static_cast<unsigned char>(*p)]) ++p;
+  return p;
 }
 // What may trail the last record without being a record: blank lines, blanks and the old
 // end-of-file mark (Ctrl+Z).
-bool isTrailingFiller(char c) {
-  return isBlank(c) || isLineEnd(c) || c == '\x1A';
+bool isTrailingFiller(char c) { return isBlank(c) || isLineEnd(c) || c == '\x1A'; }
+
+}  // namespace
+
+struct DataFileReader::Parsed {
+  const char* value = nullptr;
+  const char* valueEnd = nullptr;
+  bool quoted = false;
+  const char* next = nullptr;  // after the delimiter
+};
+
+namespace {
+
+// Parses one field starting at begin. False when the field may go on past end and more of
+// the file is still to come (the caller reads more and parses again).
+inline bool parseField(const char* begin, const char* end, bool atEof,
+                       DataFileReader::Parsed* out) {
+  const char* p = begin;
+  while (p < end && isBlank(*p)) ++p;
+  if (p == end && !atEof) return false;
+  const char* delimiter = nullptr;
+  if (p < end && *p == '"') {
+    const char* open = p + 1;
+    const auto* close =
+        static_cast<const char*>(std::memchr(open, '"', static_cast<size_t>(end - open)));
+    if (!close) {
+      if (!atEof) return false;
+      *out = {open, end, true, end};
+      return true;
+    }
+    *out = {open, close, true, nullptr};
+    // Anything between the closing quote and the delimiter is dropped.
+    delimiter = findDelimiter(close + 1, end);
+  } else {
+    delimiter = findDelimiter(p, end);
+    const char* valueEnd = delimiter;
+    while (valueEnd > p && isBlank(valueEnd[-1])) --valueEnd;
+    *out = {p, valueEnd, false, nullptr};
+  }
+  if (delimiter == end) {
+    if (!atEof) return false;
+    out->next = end;
+  } else if (*delimiter == '\r') {
+    // CR LF, or a lone CR; at the end of the buffer the LF may still be to come.
+    if (delimiter + 1 == end && !atEof) return false;
+    out->next = delimiter + 1 + (delimiter + 1 < end && delimiter[1] == '\n' ? 1 : 0);
+  } else {
+    out->next = delimiter + 1;
+  }
+  return true;
 }
 
 }  // namespace
@@ -36,13 +94,14 @@ bool DataFileReader::open() {
 
 bool DataFileReader::fill() {
   if (eof_ || ioError_) return false;
-  if (pos_ > 0 && pos_ == buffer_.size()) {
-    buffer_.clear();
-    pos_ = 0;
-  }
+  // Keep the unread bytes; read at least as much again as is buffered, so that a very long
+  // field is read in a few large steps rather than many small ones.
+  buffer_.remove(0, pos_);
+  pos_ = 0;
   const qsizetype before = buffer_.size();
-  buffer_.resize(before + kChunkSize);
-  const qint64 got = file_.read(buffer_.data() + before, kChunkSize);
+  const qint64 want = std::max<qint64>(kChunkSize, before);
+  buffer_.resize(before + want);
+  const qint64 got = file_.read(buffer_.data() + before, want);
   if (got < 0) {
     buffer_.resize(before);
     ioError_ = true;
@@ -50,88 +109,68 @@ bool DataFileReader::fill() {
     return false;
   }
   buffer_.resize(before + got);
-  if (got == 0) {
-    eof_ = true;
-    return false;
-  }
-  return true;
-}
-
-bool DataFileReader::peek(char* c) {
-  if (pos_ >= buffer_.size() && !fill()) return false;
-  *c = buffer_[pos_];
-  return true;
+  if (got == 0) eof_ = true;
+  return got > 0;
 }
 
 bool DataFileReader::atEnd() {
   // Look past trailing filler without consuming it: in the middle of the file a blank line
   // is an (empty) field like any other.
-  qsizetype checked = 0;  // bytes after pos_ known to be filler
+  qsizetype checked = pos_;
   for (;;) {
-    const char* begin = buffer_.constData() + pos_ + checked;
-    const char* end = buffer_.constData() + buffer_.size();
-    if (std::find_if_not(begin, end, isTrailingFiller) != end) return false;
+    const char* data = buffer_.constData();
+    const char* end = data + buffer_.size();
+    if (std::find_if_not(data + checked, end, isTrailingFiller) != end) return false;
     checked = buffer_.size() - pos_;
     if (!fill()) return !ioError_;
+    checked += pos_;
   }
 }
 
-void DataFileReader::readField(Field* field) {
-  char c = 0;
-  while (peek(&c) && isBlank(c)) ++pos_;
-  QByteArray raw;
-  if (peek(&c) && c == '"') {
-    ++pos_;
-    field->quoted = true;
-    for (;;) {
-      if (pos_ >= buffer_.size() && !fill()) break;
-      const qsizetype quote = buffer_.indexOf('"', pos_);
-      if (quote >= 0) {
-        raw.append(buffer_.constData() + pos_, quote - pos_);
-        pos_ = quote + 1;
-        break;
+bool DataFileReader::parseNext(Parsed* parsed) {
+  for (;;) {
+    const char* data = buffer_.constData();
+    const char* begin = data + pos_;
+    const char* end = data + buffer_.size();
+    if (begin < end || eof_) {
+      if (begin == end) return fail(QStringLiteral("ファイルがレコードの途中で終わっています"));
+      if (parseField(begin, end, eof_, parsed)) {
+        pos_ = parsed->next - data;
+        return true;
       }
-      raw.append(buffer_.constData() + pos_, buffer_.size() - pos_);
-      pos_ = buffer_.size();
     }
-    // Anything between the closing quote and the delimiter is dropped.
-    while (peek(&c) && c != ',' && !isLineEnd(c)) ++pos_;
-  } else {
-    field->quoted = false;
-    while (peek(&c) && c != ',' && !isLineEnd(c)) {
-      const char* begin = buffer_.constData() + pos_;
-      const char* end = std::find_if(begin, buffer_.constData() + buffer_.size(),
-                                     [](char b) { return b == ',' || isLineEnd(b); });
-      raw.append(begin, end - begin);
-      pos_ += end - begin;
-    }
-    while (!raw.isEmpty() && isBlank(raw.back())) raw.chop(1);
+    if (!fill() && ioError_) return false;
   }
-  field->raw = std::move(raw);
+}
 
-  // The delimiter: a comma, or a line end (CR LF, CR or LF).
-  if (peek(&c)) {
-    if (c == ',') {
-      ++pos_;
-    } else if (c == '\r') {
-      ++pos_;
-      if (peek(&c) && c == '\n') ++pos_;
-    } else if (c == '\n') {
-      ++pos_;
-    }
+bool DataFileReader::readFieldView(QByteArrayView* view) {
+  Parsed parsed;
+  if (!parseNext(&parsed)) return false;
+  *view = QByteArrayView(parsed.value, parsed.valueEnd - parsed.value);
+  return true;
+}
+
+bool DataFileReader::skipFields(int count) {
+  Parsed parsed;
+  for (int i = 0; i < count; ++i) {
+    if (!parseNext(&parsed)) return false;
   }
+  return true;
 }
 
 bool DataFileReader::readRecord(int fieldCount, QList<Field>* fields) {
   fields->resize(fieldCount);
-  for (int i = 0; i < fieldCount; ++i) {
-    char c = 0;
-    if (!peek(&c)) {
-      if (ioError_) return false;
-      return fail(QStringLiteral("ファイルがレコードの途中で終わっています"));
-    }
-    readField(&(*fields)[i]);
-    if (ioError_) return false;
+  return readFields(0, fieldCount, fields);
+}
+
+bool DataFileReader::readFields(int first, int count, QList<Field>* fields) {
+  if (!fields) return skipFields(count);
+  Field* target = fields->data() + first;
+  Parsed parsed;
+  for (int i = 0; i < count; ++i) {
+    if (!parseNext(&parsed)) return false;
+    target[i].raw = QByteArray(parsed.value, parsed.valueEnd - parsed.value);
+    target[i].quoted = parsed.quoted;
   }
   return true;
 }

@@ -25,26 +25,43 @@ QByteArray monthKey(int year, int month) {
 Status scanMonth(const QString& path, int year, int month,
                  const std::function<void(const ScheduleRecord&)>& visit) {
   const QByteArray key = monthKey(year, month);
+  DataFileReader reader(path);
+  if (!reader.open()) return Status::failure(reader.errorString());
+  QList<Field> fields(ScheduleRecord::kFieldCount);
   bool met = false;
-  return scanSchedule(path, [&](const ScheduleRecord& record) {
-    if (record.EntryDate.raw.startsWith(key)) {
-      met = true;
-      visit(record);
-      return true;
+  while (!reader.atEnd()) {
+    // Only the date decides; the other fields of a record outside the month are skipped.
+    QByteArrayView date;
+    if (!reader.readFieldView(&date)) break;
+    if (date == kTimerMarkerText) break;
+    const bool inMonth = date.startsWith(key);
+    if (!inMonth && met) break;
+    if (!inMonth) {
+      if (!reader.skipFields(ScheduleRecord::kFieldCount - 1)) break;
+      continue;
     }
-    return !met;
-  });
+    fields[0].raw = date.toByteArray();
+    fields[0].quoted = true;  // a date is always written quoted; only its text is used here
+    if (!reader.readFields(1, ScheduleRecord::kFieldCount - 1, &fields)) break;
+    met = true;
+    visit(ScheduleRecord::fromFields(fields));
+  }
+  if (!reader.errorString().isEmpty()) return Status::failure(reader.errorString());
+  return Status::success();
 }
 
 Status scanTimers(const QString& path, const std::function<void(const TimerRecord&)>& visit) {
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
-  QList<Field> fields;
+  QList<Field> fields(TimerRecord::kFieldCount);
   bool inTimers = false;
   while (!reader.atEnd()) {
     if (!inTimers) {
-      if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) break;
-      inTimers = TimerMarker::matches(fields[0]);
+      // Schedule records are passed over: only the first field is looked at.
+      QByteArrayView first;
+      if (!reader.readFieldView(&first)) break;
+      inTimers = first == kTimerMarkerText;
+      if (!reader.skipFields(ScheduleRecord::kFieldCount - 1)) break;
       continue;
     }
     if (!reader.readRecord(TimerRecord::kFieldCount, &fields)) break;

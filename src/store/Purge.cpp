@@ -12,9 +12,7 @@ long long timerMoment(long long year, long long month, long long day, long long 
 
 namespace {
 
-long long valueOf(const Field& field) {
-  return integerValue(field.toText());
-}
+long long valueOf(const Field& field) { return integerValue(field.toText()); }
 
 // A kind that reads as the number 0. Other kinds, unknown ones included, are never purged.
 bool isOnceOnly(const Field& kind) {

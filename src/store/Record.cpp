@@ -7,9 +7,7 @@ Field Field::text(const QString& text) {
   return Field{encodeCp932(text).value_or(QByteArray()), true};
 }
 
-QString Field::toText() const {
-  return decodeCp932(raw);
-}
+QString Field::toText() const { return decodeCp932(raw); }
 
 bool Field::isSet() const {
   const QString value = QString::fromLatin1(raw);

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -189,6 +190,12 @@ class StartupTest : public QObject {
     QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
     QCOMPARE(readBytes(path), kMarkerLine);
     QCOMPARE(session.platform.messages.size(), 0);
+    // The views were loaded before the purge: they still show the entry until the next reload.
+    auto* cell = session.context.mainWindow->findChild<QListWidget*>("List1(1)");
+    QCOMPARE(cell->count(), 1);
+    QCOMPARE(cell->item(0)->text(), "old and done");
+    session.context.mainWindow->refreshAllViews();
+    QCOMPARE(cell->count(), 0);
   }
 
   void openOfAnUnreadableFileSaysWhy() {

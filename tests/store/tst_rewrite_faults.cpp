@@ -39,9 +39,7 @@ QStringList purgeArguments(const QString& path) {
   return {"purge", path, "2001-05-03", "2001-05-03T12:00"};
 }
 
-Run purge(const QString& path) {
-  return run(STORE_TOOL, purgeArguments(path));
-}
+Run purge(const QString& path) { return run(STORE_TOOL, purgeArguments(path)); }
 
 // Runs the purge under strace with a fault injected at a system call, only where the call
 // touches the temporary file: the program's other reads and writes go through.
@@ -52,9 +50,7 @@ Run purgeWithFault(const QString& path, const QString& injection) {
                            purgeArguments(path));
 }
 
-bool haveStrace() {
-  return !QStandardPaths::findExecutable("strace").isEmpty();
-}
+bool haveStrace() { return !QStandardPaths::findExecutable("strace").isEmpty(); }
 
 }  // namespace
 

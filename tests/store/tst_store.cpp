@@ -17,9 +17,7 @@ const QByteArray kNaiyou("\x93\xE0\x97\x65");  // 内容
 const QByteArray kDaimei("\x91\xE8\x96\xBC");  // 題名
 const QByteArray kGetsu("\x8C\x8E");           // 月
 
-QByteArray line(const QByteArray& text) {
-  return text + "\r\n";
-}
+QByteArray line(const QByteArray& text) { return text + "\r\n"; }
 
 QList<ScheduleRecord> schedules(const QString& path, Status* status = nullptr) {
   QList<ScheduleRecord> records;

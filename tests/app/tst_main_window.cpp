@@ -1,0 +1,481 @@
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QDateEdit>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "app/DateDialog.h"
+#include "app/MainWindow.h"
+#include "app/UiSupport.h"
+#include "calendar/DateNavigation.h"
+#include "support/FakePlatform.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+const QByteArray kKaigi("\x89\xEF\x8B\x63");  // 会議
+
+QByteArray entry(const char* date, const QByteArray& subject, int done, int remove = 0) {
+  return "\"" + QByteArray(date) + "\",\"" + subject + "\",\"\"," + QByteArray::number(done) + "," +
+         QByteArray::number(remove) + "\r\n";
+}
+
+struct Fixture {
+  QTemporaryDir dir;
+  FakePlatform platform;
+  SharedState state;
+  AppContext context{state, platform, {}, {}, [] {}};
+  std::unique_ptr<MainWindow> window;
+
+  Fixture(const QByteArray& contents, QDate selected, QDate today = QDate(2001, 5, 3)) {
+    state.CurrentDataFile = dir.filePath("data.dat");
+    writeBytes(state.CurrentDataFile, contents);
+    platform.clock = QDateTime(today, QTime(10, 0, 0));
+    state.SelYear = selected.year();
+    state.SelMonth = selected.month();
+    state.SelDay = selected.day();
+    state.MonthDays[0] = 1;
+    window = std::make_unique<MainWindow>(context);
+  }
+
+  template <typename T>
+  T* find(const QString& name) const {
+    T* widget = window->findChild<T*>(name);
+    if (!widget) qWarning("no control named %s", qPrintable(name));
+    return widget;
+  }
+  QLabel* cellLabel(int day) const {
+    return find<QLabel>(QStringLiteral("Label1(%1)").arg(day - 1));
+  }
+  QListWidget* cellList(int day) const {
+    return find<QListWidget>(QStringLiteral("List1(%1)").arg(day - 1));
+  }
+  QStringList cellItems(int day) const {
+    QStringList items;
+    QListWidget* list = cellList(day);
+    for (int i = 0; i < list->count(); ++i) items.append(list->item(i)->text());
+    return items;
+  }
+  QList<QStringList> dayRows() const {
+    QList<QStringList> rows;
+    auto* list = find<QTreeWidget>("ListView1");
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      QStringList row;
+      for (int c = 0; c < 4; ++c) row.append(list->topLevelItem(i)->text(c));
+      rows.append(row);
+    }
+    return rows;
+  }
+  QString heading() const { return find<QLabel>("Label2")->text(); }
+  QColor headingColor() const {
+    return find<QLabel>("Label2")->palette().color(QPalette::WindowText);
+  }
+  QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+  QDate selected() const { return QDate(state.SelYear, state.SelMonth, state.SelDay); }
+};
+
+const QColor kRed(255, 0, 0), kBlue(0, 0, 255), kBlack(0, 0, 0), kMagenta(255, 0, 255),
+    kCyan(0, 255, 255), kYellow(255, 255, 0), kWhite(255, 255, 255);
+
+QColor labelBackground(QLabel* label) { return label->palette().color(QPalette::Window); }
+QColor labelText(QLabel* label) { return label->palette().color(QPalette::WindowText); }
+QColor listBackground(QListWidget* list) { return list->palette().color(QPalette::Base); }
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { installJapaneseLanguage(*qApp); }
+
+  void everyControlIsThereByName() {
+    Fixture f(kMarkerLine, QDate(2001, 2, 10));
+    QCOMPARE(f.window->objectName(), "Form2");
+    QCOMPARE(f.window->windowTitle(), "Yotenna Version 1.1.5");
+    for (const char* name : {"Toolbar1", "Label2", "Label3", "ListView1", "ListView2", "Option1(0)",
+                             "Option1(1)", "Option1(2)", "Timer1"}) {
+      QVERIFY2(f.window->findChild<QObject*>(name), name);
+    }
+    // 31 cells whatever the month; February 2001 hides the last three.
+    for (int k = 0; k < 31; ++k) {
+      QVERIFY(f.cellLabel(k + 1));
+      QVERIFY(f.cellList(k + 1));
+      QCOMPARE(f.cellLabel(k + 1)->isVisibleTo(f.window.get()), k < 28);
+    }
+    QCOMPARE(f.find<QRadioButton>("Option1(0)")->text(), "まだ");
+    QVERIFY(f.find<QRadioButton>("Option1(0)")->isChecked());
+    QCOMPARE(f.find<QRadioButton>("Option1(1)")->text(), "終了したもの");
+    QCOMPARE(f.find<QRadioButton>("Option1(2)")->text(), "全部");
+    QCOMPARE(f.find<QToolBar>("Toolbar1")->actions().size(), 18);
+
+    auto* dayList = f.find<QTreeWidget>("ListView1");
+    QCOMPARE(dayList->headerItem()->text(0), "件名");
+    QCOMPARE(dayList->headerItem()->text(3), "削除");
+    auto* timerList = f.find<QTreeWidget>("ListView2");
+    QCOMPARE(timerList->columnCount(), 5);
+    QCOMPARE(timerList->headerItem()->text(2), "いつ？");
+
+    struct Item {
+      const char* name;
+      const char* caption;
+      const char* key;
+    };
+    const QList<Item> items{
+        {"new", "新規作成", "Ctrl+Q"},      {"open", "開く", "Ctrl+A"},
+        {"end", "終了", "Ctrl+Z"},          {"hyo(0)", "コンパクト", "Ctrl+W"},
+        {"hyo(1)", "標準", "Ctrl+S"},       {"hyo(2)", "フル", "Ctrl+X"},
+        {"henka1", "一日前へ", "Ctrl+E"},   {"henka2", "一日後へ", "Ctrl+R"},
+        {"henka3", "一ヶ月前へ", "Ctrl+D"}, {"henka4", "一ヵ月後へ", "Ctrl+F"},
+        {"henka5", "一年前へ", "Ctrl+C"},   {"henka6", "一年後へ", "Ctrl+V"},
+        {"henka7", "年月日指定", "Ctrl+T"}, {"kensa", "検索", "Ctrl+Y"},
+        {"tu", "使い方", "Ctrl+U"},         {"ver", "バージョン情報", "Ctrl+J"}};
+    for (const Item& item : items) {
+      QAction* action = f.action(item.name);
+      QVERIFY2(action, item.name);
+      QCOMPARE(action->text(), QString::fromUtf8(item.caption));
+      QCOMPARE(action->shortcut(), QKeySequence(QLatin1String(item.key)));
+    }
+    QVERIFY(f.action("hyo(1)")->isChecked());
+    QStringList menus;
+    for (QAction* menu : f.window->menuBar()->actions()) menus.append(menu->text());
+    QCOMPARE(menus, QStringList({"ファイル", "表示", "年月日変更", "検索", "ヘルプ"}));
+  }
+
+  void dayCellsFormTwoColumns() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    QCOMPARE(f.cellLabel(1)->geometry(), twipsRect(0, 3580, 735, 420));
+    QCOMPARE(f.cellList(1)->geometry(), twipsRect(720, 3580, 2960, 420));
+    QCOMPARE(f.cellLabel(15)->geometry(), twipsRect(0, 3580 + 14 * 420, 735, 420));
+    QCOMPARE(f.cellLabel(16)->geometry(), twipsRect(3675, 3580, 735, 420));
+    QCOMPARE(f.cellList(16)->geometry(), twipsRect(4399.28, 3580, 2960, 420));
+    QCOMPARE(f.cellLabel(31)->geometry(), twipsRect(3675, 3580 + 15 * 420, 735, 420));
+  }
+
+  void monthGridOfMay2001() {
+    Fixture f(entry("2001/05/20", "b", 1) + entry("2001/05/03", kKaigi, 0) +
+                  entry("2001/05/03", "a", 1) + kMarkerLine,
+              QDate(2001, 5, 3));
+    QCOMPARE(f.cellLabel(1)->text(), "1 火");
+    for (int sunday : {6, 13, 20, 27}) {
+      QCOMPARE(labelText(f.cellLabel(sunday)), kRed);
+      QCOMPARE(labelBackground(f.cellLabel(sunday)), kMagenta);
+      QCOMPARE(listBackground(f.cellList(sunday)), kMagenta);
+    }
+    for (int saturday : {12, 19, 26}) {
+      QCOMPARE(labelText(f.cellLabel(saturday)), kBlue);
+      QCOMPARE(labelBackground(f.cellLabel(saturday)), kCyan);
+    }
+    QCOMPARE(labelBackground(f.cellLabel(7)), kWhite);
+    QCOMPARE(labelText(f.cellLabel(7)), kBlack);
+    // Holidays first in their cells; today (the 3rd) is yellow even though it is a holiday.
+    QCOMPARE(f.cellItems(3), QStringList({"憲法記念日", "会議", "a"}));
+    QCOMPARE(labelBackground(f.cellLabel(3)), kYellow);
+    QCOMPARE(listBackground(f.cellList(3)), kYellow);
+    QCOMPARE(f.cellItems(4), QStringList({"国民の休日"}));
+    QCOMPARE(labelBackground(f.cellLabel(4)), kMagenta);
+    QCOMPARE(f.cellItems(5), QStringList({"こどもの日"}));
+    QCOMPARE(labelBackground(f.cellLabel(5)), kMagenta);
+    QCOMPARE(labelText(f.cellLabel(5)), kBlue);  // a Saturday keeps its text colour
+    QCOMPARE(f.cellItems(20), QStringList({"b"}));
+  }
+
+  void noYellowCellOutsideTheCurrentMonth() {
+    Fixture f(kMarkerLine, QDate(2001, 6, 3));
+    for (int day = 1; day <= 30; ++day) QVERIFY(labelBackground(f.cellLabel(day)) != kYellow);
+  }
+
+  void februaryLengths_data() {
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("cells");
+    QTest::newRow("1900") << 1900 << 28;
+    QTest::newRow("2000") << 2000 << 29;
+    QTest::newRow("2001") << 2001 << 28;
+  }
+  void februaryLengths() {
+    QFETCH(int, year);
+    QFETCH(int, cells);
+    Fixture f(kMarkerLine, QDate(year, 1, 31));
+    f.window->moveSelectedDate(DateMove::MonthForward);
+    QCOMPARE(f.state.MonthDays[2], cells);
+    for (int day = 28; day <= 31; ++day) {
+      QCOMPARE(f.cellLabel(day)->isVisibleTo(f.window.get()), day <= cells);
+    }
+    // A 31-day month shows them again.
+    f.window->moveSelectedDate(DateMove::MonthForward);
+    QVERIFY(f.cellLabel(31)->isVisibleTo(f.window.get()));
+  }
+
+  void holidayRowHeadsTheDayList() {
+    Fixture f(entry("2001/01/08", "a", 0) + kMarkerLine, QDate(2001, 1, 8));
+    QCOMPARE(f.heading(), "2001/01/08(月)の予定");
+    QCOMPARE(f.dayRows(),
+             (QList<QStringList>{{"成人の日", "", "まだ", "残る"}, {"a", "", "まだ", "残る"}}));
+    QCOMPARE(f.headingColor(), kRed);
+    QCOMPARE(f.cellItems(8), QStringList({"成人の日", "a"}));
+    QCOMPARE(labelBackground(f.cellLabel(8)), kMagenta);
+  }
+
+  void headingColours_data() {
+    QTest::addColumn<QDate>("date");
+    QTest::addColumn<QColor>("color");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("2001/09/23 Sunday holiday") << QDate(2001, 9, 23) << kRed << 1;
+    QTest::newRow("2001/09/24 ordinary Monday") << QDate(2001, 9, 24) << kBlack << 0;
+    QTest::newRow("2001/05/12 Saturday") << QDate(2001, 5, 12) << kBlue << 0;
+    QTest::newRow("2000/01/10 second Monday") << QDate(2000, 1, 10) << kRed << 1;
+    QTest::newRow("2000/01/15 no longer") << QDate(2000, 1, 15) << kBlue << 0;
+    QTest::newRow("2001/10/08 sports day") << QDate(2001, 10, 8) << kRed << 1;
+    QTest::newRow("1949/05/03 before the law") << QDate(1949, 5, 3) << kBlack << 0;
+    QTest::newRow("1949/01/01 new year") << QDate(1949, 1, 1) << kBlue << 1;
+  }
+  void headingColours() {
+    QFETCH(QDate, date);
+    QFETCH(QColor, color);
+    QFETCH(int, rows);
+    Fixture f(kMarkerLine, date);
+    if (rows == 1) color = kRed;
+    QCOMPARE(f.headingColor(), color);
+    QCOMPARE(f.dayRows().size(), rows);
+  }
+
+  void filterButtonsChooseTheEntries() {
+    Fixture f(entry("2001/05/10", "open", 0) + entry("2001/05/10", "done", 1) +
+                  "\"2001/05/10\",\"quoted\",\"\",\"1\",\"0\"\r\n" + kMarkerLine,
+              QDate(2001, 5, 10));
+    auto subjects = [&] {
+      QStringList list;
+      for (const QStringList& row : f.dayRows()) list.append(row[0]);
+      return list;
+    };
+    QCOMPARE(subjects(), QStringList({"open"}));
+    f.find<QRadioButton>("Option1(1)")->click();
+    QCOMPARE(subjects(), QStringList({"done", "quoted"}));
+    QCOMPARE(f.dayRows()[1][2], "終了");
+    f.find<QRadioButton>("Option1(2)")->click();
+    QCOMPARE(subjects(), QStringList({"open", "done", "quoted"}));
+    f.find<QRadioButton>("Option1(2)")->click();
+    QCOMPARE(subjects().size(), 3);
+    // The grid lists every entry whatever the filter.
+    QCOMPARE(f.cellItems(10), QStringList({"open", "done", "quoted"}));
+  }
+
+  void clickingADayCellSelectsIt() {
+    Fixture f(entry("2001/05/31", "last", 0) + kMarkerLine, QDate(2001, 5, 3));
+    f.window->show();
+    QTest::mouseClick(f.cellLabel(31), Qt::LeftButton);
+    QCOMPARE(f.state.SelDay, 31);
+    QCOMPARE(f.heading(), "2001/05/31(木)の予定");
+    QCOMPARE(f.dayRows().size(), 1);
+    QTest::mouseClick(f.cellList(4)->viewport(), Qt::LeftButton);
+    QCOMPARE(f.state.SelDay, 4);
+    QCOMPARE(f.dayRows()[0][0], "国民の休日");
+  }
+
+  void dayMoveInsideTheMonthLeavesTheGrid() {
+    Fixture f(kMarkerLine, QDate(2024, 5, 10));
+    f.cellList(1)->addItem("painted before");
+    f.window->moveSelectedDate(DateMove::DayForward);
+    QCOMPARE(f.selected(), QDate(2024, 5, 11));
+    QCOMPARE(f.cellItems(1), QStringList({"painted before"}));
+    QCOMPARE(f.heading(), "2024/05/11(土)の予定");
+    f.state.SelDay = 31;
+    f.window->moveSelectedDate(DateMove::DayForward);
+    QCOMPARE(f.selected(), QDate(2024, 6, 1));
+    QCOMPARE(f.cellItems(1), QStringList());
+    QCOMPARE(f.cellLabel(1)->text(), "1 土");
+  }
+
+  void movesStopAtTheEndsOfTime_data() {
+    QTest::addColumn<QDate>("from");
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QDate>("to");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("day back at 0001")
+        << QDate(1, 1, 1) << "henka1" << QDate(1, 1, 1) << "西暦は0001年まで";
+    QTest::newRow("month back at 0001")
+        << QDate(1, 1, 1) << "henka3" << QDate(1, 1, 1) << "西暦は0001年まで";
+    QTest::newRow("year back at 0001")
+        << QDate(1, 1, 1) << "henka5" << QDate(1, 1, 1) << "西暦は0001年まで";
+    QTest::newRow("day forward at 9999")
+        << QDate(9999, 12, 31) << "henka2" << QDate(9999, 12, 31) << "西暦は9999年まで";
+    QTest::newRow("month forward at 9999")
+        << QDate(9999, 12, 15) << "henka4" << QDate(9999, 12, 15) << "西暦は9999年まで";
+    QTest::newRow("year forward at 9999")
+        << QDate(9999, 6, 1) << "henka6" << QDate(9999, 6, 1) << "西暦は9999年まで";
+    QTest::newRow("month back clamps")
+        << QDate(2024, 3, 31) << "henka3" << QDate(2024, 2, 29) << "";
+    QTest::newRow("month back 2023") << QDate(2023, 3, 31) << "henka3" << QDate(2023, 2, 28) << "";
+    QTest::newRow("month back to April")
+        << QDate(2024, 5, 31) << "henka3" << QDate(2024, 4, 30) << "";
+    QTest::newRow("year forward from leap day")
+        << QDate(2024, 2, 29) << "henka6" << QDate(2025, 2, 28) << "";
+    QTest::newRow("year back from leap day")
+        << QDate(2024, 2, 29) << "henka5" << QDate(2023, 2, 28) << "";
+    QTest::newRow("day back into leap February")
+        << QDate(2024, 3, 1) << "henka1" << QDate(2024, 2, 29) << "";
+    QTest::newRow("day back over new year")
+        << QDate(2024, 1, 1) << "henka1" << QDate(2023, 12, 31) << "";
+    QTest::newRow("day forward over new year")
+        << QDate(2024, 12, 31) << "henka2" << QDate(2025, 1, 1) << "";
+  }
+  void movesStopAtTheEndsOfTime() {
+    QFETCH(QDate, from);
+    QFETCH(QString, menu);
+    QFETCH(QDate, to);
+    QFETCH(QString, message);
+    Fixture f(kMarkerLine, from);
+    f.action(menu.toLatin1().constData())->trigger();
+    QCOMPARE(f.selected(), to);
+    QVERIFY2(f.heading().startsWith(to.toString("yyyy/MM/dd(")), qPrintable(f.heading()));
+    if (message.isEmpty()) {
+      QCOMPARE(f.platform.messages.size(), 0);
+    } else {
+      QCOMPARE(f.platform.messages.size(), 1);
+      QCOMPARE(f.platform.messages[0].text, message);
+      QCOMPARE(f.platform.messages[0].title, "これ以上表示できません。");
+      QCOMPARE(f.platform.messages[0].icon, MessageIcon::Warning);
+    }
+  }
+
+  void shortcutsAndToolbarMoveTheDate() {
+    Fixture f(kMarkerLine, QDate(2024, 5, 10));
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(f.window.get()));
+    const QList<std::pair<const char*, QDate>> keys{
+        {"Ctrl+E", QDate(2024, 5, 9)},  {"Ctrl+R", QDate(2024, 5, 10)},
+        {"Ctrl+D", QDate(2024, 4, 10)}, {"Ctrl+F", QDate(2024, 5, 10)},
+        {"Ctrl+C", QDate(2023, 5, 10)}, {"Ctrl+V", QDate(2024, 5, 10)}};
+    for (const auto& [key, date] : keys) {
+      const QKeySequence sequence{QLatin1String(key)};
+      QTest::keySequence(f.window.get(), sequence);
+      QCOMPARE(f.selected(), date);
+    }
+    const QList<std::pair<int, QDate>> buttons{{6, QDate(2023, 5, 10)},  {7, QDate(2023, 4, 10)},
+                                               {8, QDate(2023, 4, 9)},   {10, QDate(2023, 4, 10)},
+                                               {11, QDate(2023, 5, 10)}, {12, QDate(2024, 5, 10)}};
+    for (const auto& [position, date] : buttons) {
+      f.window->toolbarButtonClicked(position);
+      QCOMPARE(f.selected(), date);
+    }
+    for (int separator : {3, 5, 13, 15}) f.window->toolbarButtonClicked(separator);
+    QCOMPARE(f.selected(), QDate(2024, 5, 10));
+  }
+
+  void dayBeyondTheMonthIsClamped() {
+    Fixture f(kMarkerLine, QDate(2001, 2, 28));
+    f.state.SelDay = 31;  // as an add in the editor can leave it
+    f.window->refreshDateViews();
+    QCOMPARE(f.selected(), QDate(2001, 2, 28));
+    QCOMPARE(f.heading(), "2001/02/28(水)の予定");
+  }
+
+  void unreadableFileGivesOneMessageAndEmptyViews() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    const QString missing = f.dir.filePath("gone.dat");
+    f.state.CurrentDataFile = missing;
+    f.platform.messages.clear();
+    f.window->refreshAllViews();
+    QCOMPARE(f.platform.messages.size(), 1);
+    QVERIFY(f.platform.messages[0].text.contains("gone.dat"));
+    QVERIFY(f.platform.messages[0].text.contains("見つかりません"));
+    QCOMPARE(f.dayRows(), (QList<QStringList>{{"憲法記念日", "", "まだ", "残る"}}));
+    QCOMPARE(f.find<QTreeWidget>("ListView2")->topLevelItemCount(), 0);
+    QVERIFY(!QFile::exists(missing));
+    // The window stays usable.
+    f.window->moveSelectedDate(DateMove::DayForward);
+    QCOMPARE(f.selected(), QDate(2001, 5, 4));
+  }
+
+  void timerListShowsEveryTimer() {
+    Fixture f(kMarkerLine + "\"a\",\"0\",\"2001\",\"05\",\"03\",\"07\",\"30\",\"\"\r\n" +
+                  "\"b\",\"1\",\"\x8C\x8E\",\"\",\"\",\"08\",\"00\",\"/p.png\"\r\n",
+              QDate(2001, 5, 3));
+    auto* list = f.find<QTreeWidget>("ListView2");
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(list->topLevelItem(0)->text(2), "2001/05/03(木)");
+    QCOMPARE(list->topLevelItem(0)->text(3), "07:30");
+    QCOMPARE(list->topLevelItem(1)->text(1), "毎週");
+    QCOMPARE(list->topLevelItem(1)->text(2), "月曜日");
+    QCOMPARE(list->topLevelItem(1)->text(4), "/p.png");
+  }
+
+  void displayModes() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    auto* client = f.window->centralWidget();
+    auto* dayList = f.find<QTreeWidget>("ListView1");
+    f.action("hyo(0)")->trigger();
+    QCOMPARE(client->height(), twips(4230 - 660));
+    QCOMPARE(dayList->height(), twips(2620));
+    QVERIFY(f.action("hyo(0)")->isChecked());
+    QVERIFY(!f.action("hyo(1)")->isChecked());
+    f.action("hyo(2)")->trigger();
+    QCOMPARE(client->height(), twips(10965 - 660));
+    QCOMPARE(dayList->height(), twips(9340));
+    f.action("hyo(2)")->trigger();
+    QVERIFY(f.action("hyo(2)")->isChecked());
+    f.action("hyo(1)")->trigger();
+    QCOMPARE(dayList->height(), twips(2620));
+    QVERIFY(f.action("hyo(1)")->isChecked());
+    QVERIFY(!f.action("hyo(2)")->isChecked());
+  }
+
+  void dateDialogOpensOnTodayAndJumps() {
+    Fixture f(kMarkerLine, QDate(1999, 12, 1), QDate(2001, 5, 3));
+    f.window->move(100, 50);
+    DateDialog dialog(f.context, *f.window);
+    QCOMPARE(dialog.objectName(), "Form3");
+    QCOMPARE(dialog.windowTitle(), "年月日を指定してね");
+    QCOMPARE(dialog.picker()->date(), QDate(2001, 5, 3));
+    QCOMPARE(dialog.picker()->minimumDate(), QDate(1601, 1, 1));
+    QCOMPARE(dialog.picker()->maximumDate(), QDate(9999, 12, 31));
+    QCOMPARE(dialog.picker()->text(), "2001年05月03日  木曜日");
+    QCOMPARE(dialog.pos(), QPoint(100, 50 + twips(1000)));
+    dialog.findChild<QPushButton*>("Command2")->click();
+    QCOMPARE(f.selected(), QDate(1999, 12, 1));
+
+    DateDialog again(f.context, *f.window);
+    again.picker()->setDate(QDate(2024, 2, 29));
+    again.findChild<QPushButton*>("Command1")->click();
+    QCOMPARE(f.selected(), QDate(2024, 2, 29));
+    QCOMPARE(f.heading(), "2024/02/29(木)の予定");
+    QCOMPARE(again.result(), int(QDialog::Accepted));
+
+    DateDialog last(f.context, *f.window);
+    last.picker()->setDate(QDate(9999, 12, 31));
+    last.showChosenDate();
+    QCOMPARE(f.selected(), QDate(9999, 12, 31));
+  }
+
+  void everyControlHasAUniqueAccessibleName() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    f.window->show();
+    QStringList names;
+    const auto widgets = f.window->findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+      if (!widget->isVisibleTo(f.window.get()) || widget->objectName().isEmpty()) continue;
+      if (widget->objectName().startsWith("qt_") || widget->objectName() == "Form2.client")
+        continue;
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+      QVERIFY(accessible);
+      const QString name = accessible->text(QAccessible::Name);
+      QVERIFY2(!name.isEmpty(), qPrintable(widget->objectName()));
+      if (widget->objectName() != "Label2" && widget->objectName() != "Label3") names.append(name);
+    }
+    const qsizetype count = names.size();
+    names.removeDuplicates();
+    QCOMPARE(names.size(), count);
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_main_window.moc"
