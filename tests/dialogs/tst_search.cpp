@@ -1,0 +1,182 @@
+// The search window's core: which schedule entries a search lists, and when it refuses.
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "dialogs/Search.h"
+#include "support/TestFiles.h"
+
+namespace {
+
+QByteArray entry(const QByteArray& date, const QByteArray& subject, const QByteArray& content,
+                 const QByteArray& done, const QByteArray& remove = "0") {
+  return "\"" + date + "\",\"" + subject + "\",\"" + content + "\"," + done + "," + remove + "\r\n";
+}
+
+// Entries whose subjects and contents differ in case, width and kana type. Read as five-field
+// records past the marker, the first timer would look like an unfinished entry "abc" and the
+// second like a finished one holding "ABC memo".
+const QByteArray kDataFile =
+    entry("2024/01/01", "ABC", "memo x", "0") +
+    entry("2024/01/02", "\x82\x60\x82\x61\x82\x62", "", "1") +  // ＡＢＣ
+    entry("2024/01/03", "xyz", "abc inside", "1", "1") +
+    entry("2024/01/04", "\xB1\xB2\xB3", "\x82\xA0\x82\xA2\x82\xA4", "0", "1") +  // ｱｲｳ, あいう
+    entry("2024/01/05", "\xB6\xDE\xAF\xBA\xB3", "\xCA\xDF\xDD", "\"0\"") +  // ｶﾞｯｺｳ, ﾊﾟﾝ
+    entry("2024/01/06", "ab", "", "0") +
+    entry("2024/01/07", "Ab", "", "2") +  // a damaged flag: neither finished nor unfinished
+    kMarkerLine + "\"abc\",\"0\",\"0\",\"01\",\"01\",\"12\",\"00\",\"\"\r\n" +
+    "\"ABC memo\",\"1\",\"\x93\xFA\",\"\",\"1\",\"07\",\"30\",\"\"\r\n";
+
+// The days of the listed entries, in the order listed.
+QStringList days(const SearchResult& result) {
+  QStringList out;
+  for (const ScheduleRecord& record : result.records) out << record.EntryDate.toText().right(2);
+  return out;
+}
+
+}  // namespace
+
+class SearchTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    writeBytes(dataFile(), kDataFile);
+  }
+
+  void lists_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expected");
+
+    const QStringList none;
+    QTest::newRow("subject ignores case and width") << 0 << "abc" << QStringList{"01", "02"};
+    QTest::newRow("mixed-case text") << 0 << "bC" << QStringList{"01", "02"};
+    QTest::newRow("a piece of the subject") << 0 << "ab" << QStringList{"01", "02", "06", "07"};
+    QTest::newRow("subject inside the text is no match") << 0 << "abcd" << none;
+    QTest::newRow("other subject") << 0 << "xyz" << QStringList{"03"};
+    QTest::newRow("content, not subject") << 1 << "ABC" << QStringList{"03"};
+    QTest::newRow("katakana finds half-width") << 0 << u"ア"_qs << QStringList{"04"};
+    QTest::newRow("hiragana finds half-width") << 0 << u"あ"_qs << QStringList{"04"};
+    QTest::newRow("katakana finds hiragana") << 1 << u"イウ"_qs << QStringList{"04"};
+    QTest::newRow("half-width finds hiragana") << 1 << u"ｲ"_qs << QStringList{"04"};
+    QTest::newRow("voiced mark joins its kana") << 0 << u"が"_qs << QStringList{"05"};
+    QTest::newRow("whole half-width word") << 0 << u"ガッコウ"_qs << QStringList{"05"};
+    QTest::newRow("unvoiced kana is another kana") << 0 << u"カ"_qs << none;
+    QTest::newRow("semi-voiced mark joins its kana") << 1 << u"ぱん"_qs << QStringList{"05"};
+    QTest::newRow("unvoiced against semi-voiced") << 1 << u"は"_qs << none;
+    QTest::newRow("space is searched") << 1 << " " << QStringList{"01", "03"};
+    QTest::newRow("full-width space") << 1 << u"\u3000"_qs << QStringList{"01", "03"};
+    QTest::newRow("not finished ignores text") << 2 << "zzz" << QStringList{"01", "04", "05", "06"};
+    QTest::newRow("not finished, empty text") << 2 << "" << QStringList{"01", "04", "05", "06"};
+    QTest::newRow("finished, empty text") << 3 << "" << QStringList{"02", "03"};
+    QTest::newRow("finished ignores text") << 3 << "abc" << QStringList{"02", "03"};
+    QTest::newRow("unknown kind") << 4 << "abc" << none;
+    QTest::newRow("negative kind") << -1 << "abc" << none;
+  }
+
+  // Timer records and the marker are never listed; a second search lists the same again.
+  void lists() {
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(QStringList, expected);
+
+    for (int round = 0; round < 2; ++round) {
+      const SearchResult result = searchSchedule(dataFile(), kind, text);
+      QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+      QVERIFY(!result.refusal);
+      QCOMPARE(days(result), expected);
+    }
+  }
+
+  void listsWholeRecords() {
+    const SearchResult result = searchSchedule(dataFile(), SearchByContent, u"ぱ"_qs);
+    QCOMPARE(result.records.size(), 1);
+    const ScheduleRecord& record = result.records[0];
+    QCOMPARE(record.EntryDate.raw, QByteArray("2024/01/05"));
+    QCOMPARE(record.Subject.raw, QByteArray("\xB6\xDE\xAF\xBA\xB3"));
+    QCOMPARE(record.Content.raw, QByteArray("\xCA\xDF\xDD"));
+    QCOMPARE(record.DoneFlag, Field::fromBytes("0", true));
+    QCOMPARE(record.DeleteFlag, Field::fromBytes("0", false));
+  }
+
+  void emptyTextIsRefused_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("subject") << 0;
+    QTest::newRow("content") << 1;
+  }
+
+  // Refused before the file is opened: a missing file gives no read failure.
+  void emptyTextIsRefused() {
+    QFETCH(int, kind);
+    const SearchResult result = searchSchedule(dir_.filePath("missing.dat"), kind, QString());
+    QVERIFY(result.status.isOk());
+    QVERIFY(result.records.isEmpty());
+    QVERIFY(result.refusal);
+    QCOMPARE(result.refusal->text, u"空白はいけません"_qs);
+    QCOMPARE(result.refusal->title, u"Yotenna"_qs);
+    QCOMPARE(result.refusal->icon, MessageIcon::Warning);
+  }
+
+  void textBoxFollowsKind() {
+    QCOMPARE(searchUsesText(0), true);
+    QCOMPARE(searchUsesText(1), true);
+    QCOMPARE(searchUsesText(2), false);
+    QCOMPARE(searchUsesText(3), false);
+  }
+
+  void fileWithoutMarker_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("expected");
+    const QByteArray two =
+        entry("2024/02/01", "abc", "", "0") + entry("2024/02/02", "xabcx", "", "1");
+    QTest::newRow("ends with a line end") << two << QStringList{"01", "02"};
+    QTest::newRow("last line unended") << two.chopped(2) << QStringList{"01", "02"};
+    QTest::newRow("empty file") << QByteArray() << QStringList{};
+  }
+
+  // Files the program did not write may lack the marker: the search ends at the file's end.
+  void fileWithoutMarker() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, expected);
+    const QString path = dir_.filePath("nomarker.dat");
+    writeBytes(path, bytes);
+
+    const SearchResult result = searchSchedule(path, SearchBySubject, "ABC");
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QCOMPARE(days(result), expected);
+  }
+
+  void missingFileFails() {
+    const SearchResult result = searchSchedule(dir_.filePath("missing.dat"), SearchFinished, "");
+    QVERIFY(!result.status.isOk());
+    QVERIFY(!result.status.message().isEmpty());
+    QVERIFY(result.records.isEmpty());
+    QVERIFY(!result.refusal);
+  }
+
+  void fold_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("full-width letters") << u"ＡＢＣｄ１"_qs << u"abcd1"_qs;
+    QTest::newRow("half-width kana, voiced") << u"ｶﾞｯｺｳ"_qs << u"ガッコウ"_qs;
+    QTest::newRow("half-width semi-voiced") << u"ﾊﾟｰﾃｨｰ"_qs << u"パーティー"_qs;
+    QTest::newRow("hiragana") << u"ぁあゔゖ"_qs << u"ァアヴヶ"_qs;
+    QTest::newRow("iteration marks") << u"ゝゞ"_qs << u"ヽヾ"_qs;
+    QTest::newRow("kanji kept") << u"件名Ｘ"_qs << u"件名x"_qs;
+  }
+
+  void fold() {
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(foldForSearch(text), expected);
+  }
+
+ private:
+  QString dataFile() const { return dir_.filePath("search.dat"); }
+
+  QTemporaryDir dir_;
+};
+
+QTEST_GUILESS_MAIN(SearchTest)
+#include "tst_search.moc"
