@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "alarm/ClockText.h"
+#include "app/CaptionLabel.h"
 #include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
 #include "app/UiSupport.h"
@@ -255,14 +256,14 @@ void MainWindow::createControls() {
   }
   filterButtons_[0]->setChecked(true);
 
-  heading_ = new QLabel(client_);
+  heading_ = new CaptionLabel(client_);
   heading_->setObjectName(QStringLiteral("Label2"));
   heading_->setGeometry(twipsRect(2760, 440, 6495, 525));
   heading_->setAlignment(Qt::AlignCenter);
   heading_->setFont(japaneseFont(27.75, true));
   heading_->setToolTip(QStringLiteral("年月日"));
 
-  clock_ = new QLabel(client_);
+  clock_ = new CaptionLabel(client_);
   clock_->setObjectName(QStringLiteral("Label3"));
   clock_->setGeometry(twipsRect(9240, 435, 3135, 515));
   clock_->setFont(japaneseFont(11.25, true));

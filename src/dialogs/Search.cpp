@@ -21,9 +21,7 @@ bool flagEquals(const Field& flag, int value) {
 
 }  // namespace
 
-bool searchUsesText(int kind) {
-  return kind == SearchBySubject || kind == SearchByContent;
-}
+bool searchUsesText(int kind) { return kind == SearchBySubject || kind == SearchByContent; }
 
 QString foldForSearch(const QString& text) {
   // Compatibility composition turns full-width letters into plain ones and half-width kana

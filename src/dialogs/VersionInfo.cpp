@@ -52,9 +52,7 @@ VersionTexts versionTexts() {
   return texts;
 }
 
-bool fileExistsOnDisk(const QString& path) {
-  return QFileInfo(path).isFile();
-}
+bool fileExistsOnDisk(const QString& path) { return QFileInfo(path).isFile(); }
 
 SysInfoStart sysInfoStart(const RegistryReader& registry, const FileExists& fileExists) {
   SysInfoStart start;

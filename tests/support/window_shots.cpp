@@ -6,9 +6,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "app/DateDialog.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
 #include "app/UiSupport.h"
+#include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
 
@@ -20,10 +22,22 @@ void settle(int milliseconds) {
   loop.exec();
 }
 
-void shoot(const QString& folder, const QString& name) {
-  settle(600);
+// Takes a picture of the whole screen. Under Xvfb a window that overlaps another one is
+// captured black, so the windows listed are painted over the capture from their own
+// rendering, at their place on the screen.
+void shoot(const QString& folder, const QString& name, const QList<QWidget*>& onTop = {}) {
+  settle(800);
   const QString target = QDir(folder).filePath(name + ".png");
   QProcess::execute("sh", {"-c", "xwd -root -silent | convert xwd:- '" + target + "'"});
+  for (QWidget* window : onTop) {
+    const QString overlay = QDir(folder).filePath(name + "-overlay.png");
+    window->grab().save(overlay);
+    const QPoint place = window->mapToGlobal(QPoint(0, 0));
+    QProcess::execute(
+        "convert", {target, overlay, "-geometry",
+                    QStringLiteral("+%1+%2").arg(place.x()).arg(place.y()), "-composite", target});
+    QFile::remove(overlay);
+  }
 }
 
 }  // namespace
@@ -45,5 +59,44 @@ int main(int argc, char* argv[]) {
   startup->show();
   shoot(folder, "form1-startup");
   delete startup;
+
+  // A data file with entries on several days of May 2001 and two timers.
+  QTemporaryDir dir;
+  state.CurrentDataFile = dir.filePath("sample.dat");
+  auto cp932 = [](const char* utf8) {
+    return encodeCp932(QString::fromUtf8(utf8)).value_or(QByteArray());
+  };
+  auto entry = [&](const char* date, const char* subject, const char* content, int done) {
+    return "\"" + QByteArray(date) + "\",\"" + cp932(subject) + "\",\"" + cp932(content) + "\"," +
+           QByteArray::number(done) + ",0\r\n";
+  };
+  writeBytes(
+      state.CurrentDataFile,
+      entry("2001/05/25", "歯医者", "午後3時", 0) + entry("2001/05/20", "買い物", "", 0) +
+          entry("2001/05/15", "会議", "第2会議室", 0) + entry("2001/05/10", "レポート提出", "", 1) +
+          entry("2001/05/03", "家族で公園", "お弁当を持って", 0) +
+          entry("2001/05/03", "日記を書く", "", 1) + entry("2001/05/01", "月初め", "", 0) +
+          kMarkerLine + "\"" + cp932("朝の散歩") +
+          "\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"\r\n\"" + cp932("ゴミ出し") + "\",\"1\",\"" +
+          cp932("月") + "\",\"\",\"\",\"08\",\"00\",\"/home/user/gomi.png\"\r\n");
+  state.SelYear = 2001;
+  state.SelMonth = 5;
+  state.SelDay = 3;
+  state.MonthDays[0] = 1;
+  MainWindow main(context);
+  context.mainWindow = &main;
+  main.show();
+  shoot(folder, "form2-main");
+  main.setDisplayMode(0);
+  shoot(folder, "form2-compact");
+  main.setDisplayMode(2);
+  shoot(folder, "form2-full");
+  main.setDisplayMode(1);
+
+  {
+    DateDialog dialog(context, main);
+    dialog.show();
+    shoot(folder, "form3-date", {&dialog});
+  }
   return 0;
 }
