@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <initializer_list>
 
 #include "app/AppContext.h"
 #include "app/MainViews.h"
