@@ -73,7 +73,7 @@ int main(int argc, char* argv[]) {
   state.SelYear = 2026;
   state.SelMonth = 12;
   state.SelDay = 8;
-  AppContext context{state, platform, {}, {}, [] {}};
+  AppContext context{state, platform, [] {}};
   MainWindow window(context);
   window.show();
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QPointer>
 #include <functional>
 
@@ -11,6 +12,10 @@ class MainWindow;
 
 // What the windows of one run share: the state, the platform, and the long-lived windows.
 struct AppContext {
+  AppContext(SharedState& sharedState, Platform& thePlatform,
+             std::function<void()> quitProgram = {})
+      : state(sharedState), platform(thePlatform), quit(std::move(quitProgram)) {}
+
   SharedState& state;
   Platform& platform;
 
@@ -20,4 +25,24 @@ struct AppContext {
 
   // Ends the program at once.
   std::function<void()> quit;
+
+  // The modal windows while they are open; each window sets its own entry when it is
+  // created. The alarm pop-up closes them, in this order, before it shows itself.
+  struct OpenWindows {
+    QPointer<QDialog> dateDialog;  // Form3
+    QPointer<QDialog> editor;      // Form5
+    QPointer<QDialog> search;      // Form6
+    QPointer<QDialog> usageHelp;   // Form7
+    QPointer<QDialog> version;     // frmAbout
+  } openWindows;
 };
+
+// Closes the open modal windows in the order the alarm pop-up needs: date dialog, editor,
+// search, usage help, version. Unsaved input in them is dropped.
+inline void closeOpenWindows(AppContext& context) {
+  for (QPointer<QDialog>* window :
+       {&context.openWindows.dateDialog, &context.openWindows.editor, &context.openWindows.search,
+        &context.openWindows.usageHelp, &context.openWindows.version}) {
+    if (*window) (*window)->reject();
+  }
+}

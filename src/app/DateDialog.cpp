@@ -22,6 +22,7 @@ QFont popFont(double pointSize) {
 DateDialog::DateDialog(AppContext& context, MainWindow& mainWindow)
     : QDialog(&mainWindow), context_(context), mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("Form3"));
+  context.openWindows.dateDialog = this;
   setWindowTitle(QStringLiteral("年月日を指定してね"));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);

@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
 
   DesktopPlatform platform;
   SharedState state;
-  AppContext context{state, platform, {}, {}, [] { QApplication::exit(0); }};
+  AppContext context{state, platform, [] { QApplication::exit(0); }};
 
   auto* startup = new StartupWindow(context);
   context.startupWindow = startup;

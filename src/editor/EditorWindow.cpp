@@ -68,9 +68,7 @@ int typedCode(const QKeyEvent& key) {
   return first;
 }
 
-bool isDigitCode(int code) {
-  return code >= '0' && code <= '9';
-}
+bool isDigitCode(int code) { return code >= '0' && code <= '9'; }
 
 // A one-line box keeps what fits when more is typed or pasted; a text set by the program (a
 // stored record) is left whole so that it still matches the file.
@@ -190,6 +188,7 @@ int filterTypedKey(int code, qsizetype currentLength, int limit, TypedKeys keys)
 EditorWindow::EditorWindow(AppContext& context, MainViews& views, QWidget* parent)
     : QDialog(parent), context_(context), views_(views) {
   setObjectName(QStringLiteral("Form5"));
+  context.openWindows.editor = this;
   setWindowTitle(QStringLiteral("新しいデータ？ 変更？ 削除？"));
   makeFixedWindow(this, false);
   // A dialog owned by the main window: no taskbar button of its own.

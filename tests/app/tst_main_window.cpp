@@ -33,7 +33,7 @@ struct Fixture {
   QTemporaryDir dir;
   FakePlatform platform;
   SharedState state;
-  AppContext context{state, platform, {}, {}, [] {}};
+  AppContext context{state, platform, [] {}};
   std::unique_ptr<MainWindow> window;
 
   Fixture(const QByteArray& contents, QDate selected, QDate today = QDate(2001, 5, 3)) {

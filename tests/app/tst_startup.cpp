@@ -19,7 +19,7 @@ struct Session {
   FakePlatform platform;
   SharedState state;
   int quits = 0;
-  AppContext context{state, platform, {}, {}, [this] { ++quits; }};
+  AppContext context{state, platform, [this] { ++quits; }};
 
   StartupWindow* start() {
     auto* window = new StartupWindow(context);

@@ -57,7 +57,7 @@ struct Session {
   QTemporaryDir dir;
   FakePlatform platform;
   SharedState state;
-  AppContext context{state, platform, {}, {}, [] {}};
+  AppContext context{state, platform, [] {}};
   FakeViews views;
   EditorWindow window{context, views, nullptr};
 

@@ -51,7 +51,7 @@ int main(int argc, char* argv[]) {
   FakePlatform platform;
   platform.clock = QDateTime(QDate(2001, 5, 3), QTime(7, 30, 0));
   SharedState state;
-  AppContext context{state, platform, {}, {}, [] {}};
+  AppContext context{state, platform, [] {}};
 
   auto* startup = new StartupWindow(context);
   context.startupWindow = startup;
