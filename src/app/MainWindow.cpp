@@ -21,6 +21,7 @@
 #include "calendar/DayView.h"
 #include "calendar/MonthGrid.h"
 #include "calendar/TimerList.h"
+#include "editor/EditorWindow.h"
 
 namespace {
 
@@ -279,6 +280,9 @@ void MainWindow::createControls() {
   dayList_->setGeometry(twipsRect(0, 960, 12390, kDayListHeight));
   dayList_->setToolTip(QStringLiteral("予定が表示されます、データをクリックすると編集できます"));
   setAccessible(dayList_, QStringLiteral("選択した日の予定"));
+  connect(dayList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+    openDayListRow(dayList_->indexOfTopLevelItem(item));
+  });
 
   timerList_ =
       makeReportList(client_, "ListView2",
@@ -288,6 +292,9 @@ void MainWindow::createControls() {
   timerList_->setGeometry(twipsRect(7320, 3565, 5055, 6750));
   timerList_->setToolTip(QStringLiteral("タイマーのデータが表示されます"));
   setAccessible(timerList_, QStringLiteral("タイマーの一覧"));
+  connect(timerList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+    openTimerListRow(timerList_->indexOfTopLevelItem(item));
+  });
 }
 
 void MainWindow::createDayCells() {
@@ -471,6 +478,9 @@ void MainWindow::toolbarButtonClicked(int position) {
     case 2:
       openDataFileCommand();
       break;
+    case 4:
+      newScheduleEntry();
+      break;
     case 6:
       moveSelectedDate(DateMove::YearBack);
       break;
@@ -564,6 +574,41 @@ void MainWindow::selectDay(int cellIndex) {
 }
 
 void MainWindow::filterChanged() { refreshDayList(); }
+
+namespace {
+
+QStringList rowTexts(const QTreeWidget* list, int row) {
+  QStringList texts;
+  const QTreeWidgetItem* item = list->topLevelItem(row);
+  if (!item) return texts;
+  for (int column = 0; column < list->columnCount(); ++column) texts.append(item->text(column));
+  return texts;
+}
+
+}  // namespace
+
+void MainWindow::newScheduleEntry() {
+  const SharedState& state = context_.state;
+  heading_->setText(dayHeading(QDate(state.SelYear, state.SelMonth, state.SelDay)));
+  EditorWindow editor(context_, *this, this);
+  editor.prepareNewEntry(heading_->text());
+  editor.exec();
+}
+
+void MainWindow::openDayListRow(int row) {
+  const QStringList columns = rowTexts(dayList_, row);
+  if (columns.isEmpty()) return;
+  EditorWindow editor(context_, *this, this);
+  editor.openScheduleRow(heading_->text(), columns);
+  editor.exec();
+}
+
+void MainWindow::openTimerListRow(int row) {
+  const QStringList columns = rowTexts(timerList_, row);
+  if (columns.isEmpty()) return;
+  EditorWindow editor(context_, *this, this);
+  if (editor.openTimerRow(columns)) editor.exec();
+}
 
 int MainWindow::dayFilter() const {
   for (int i = 0; i < 3; ++i) {

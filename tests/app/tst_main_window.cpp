@@ -1,6 +1,9 @@
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDateEdit>
 #include <QLabel>
 #include <QListWidget>
@@ -454,6 +457,77 @@ class MainWindowTest : public QObject {
     last.picker()->setDate(QDate(9999, 12, 31));
     last.showChosenDate();
     QCOMPARE(f.selected(), QDate(9999, 12, 31));
+  }
+
+  // Runs `inspect` on the modal editor once it is shown, then closes it.
+  static void whenEditorOpens(const std::function<void(QDialog*)>& inspect) {
+    QTimer::singleShot(0, [inspect] {
+      auto* editor = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      QVERIFY(editor);
+      QCOMPARE(editor->objectName(), "Form5");
+      inspect(editor);
+      editor->reject();
+    });
+  }
+  static QString comboText(QDialog* editor, const char* name) {
+    return editor->findChild<QComboBox*>(name)->currentText();
+  }
+
+  void newEntryButtonUsesTheSelectedDate() {
+    Fixture f(kMarkerLine, QDate(2025, 1, 5), QDate(2001, 5, 3));
+    bool inspected = false;
+    whenEditorOpens([&](QDialog* editor) {
+      QCOMPARE(comboText(editor, "Combo1"), "2025");
+      QCOMPARE(comboText(editor, "Combo2"), "01");
+      QCOMPARE(comboText(editor, "Combo3"), "05");
+      QVERIFY(editor->findChild<QPushButton*>("Command1")->isEnabled());
+      inspected = true;
+    });
+    f.window->toolbarButtonClicked(4);
+    QVERIFY(inspected);
+  }
+
+  void addingThroughTheEditorRefreshesTheViews() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    whenEditorOpens([](QDialog* editor) {
+      editor->findChild<QComboBox*>("Combo3")->setCurrentText("10");
+      editor->findChild<QLineEdit*>("Text1")->setText("new");
+      editor->findChild<QPushButton*>("Command1")->click();
+    });
+    f.window->toolbarButtonClicked(4);
+    QCOMPARE(readBytes(f.state.CurrentDataFile), "\"2001/05/10\",\"new\",\"\",0,0\r\n" + kMarkerLine);
+    QCOMPARE(f.cellItems(10), QStringList({"new"}));
+  }
+
+  void clickingListRowsOpensTheEditor() {
+    Fixture f(entry("2001/05/10", "done", 1) + kMarkerLine +
+                  "\"t\",\"0\",\"2026\",\"12\",\"07\",\"21\",\"30\",\"\"\r\n",
+              QDate(2001, 5, 10));
+    f.find<QRadioButton>("Option1(2)")->click();
+    bool scheduleOpened = false;
+    whenEditorOpens([&](QDialog* editor) {
+      QVERIFY(editor->findChild<QCheckBox*>("Check1")->isChecked());
+      QVERIFY(!editor->findChild<QCheckBox*>("Check2")->isChecked());
+      QCOMPARE(editor->findChild<QLineEdit*>("Text1")->text(), "done");
+      QVERIFY(!editor->findChild<QComboBox*>("Combo1")->isEnabled());
+      scheduleOpened = true;
+    });
+    auto* dayList = f.find<QTreeWidget>("ListView1");
+    emit dayList->itemClicked(dayList->topLevelItem(0), 0);
+    QVERIFY(scheduleOpened);
+    QCOMPARE(f.state.EditorSnapshot[10], "done");
+
+    bool timerOpened = false;
+    whenEditorOpens([&](QDialog* editor) {
+      QCOMPARE(comboText(editor, "Combo4"), "2026");
+      QCOMPARE(comboText(editor, "Combo5"), "12");
+      QCOMPARE(comboText(editor, "Combo6"), "07");
+      QCOMPARE(comboText(editor, "Combo8"), "21");
+      timerOpened = true;
+    });
+    auto* timerList = f.find<QTreeWidget>("ListView2");
+    emit timerList->itemClicked(timerList->topLevelItem(0), 0);
+    QVERIFY(timerOpened);
   }
 
   void everyControlHasAUniqueAccessibleName() {
