@@ -2,12 +2,14 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -16,6 +18,7 @@
 #include "app/CaptionLabel.h"
 #include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
+#include "app/ExternalPrograms.h"
 #include "app/UiSupport.h"
 #include "calendar/DateNavigation.h"
 #include "calendar/DayView.h"
@@ -280,9 +283,8 @@ void MainWindow::createControls() {
   dayList_->setGeometry(twipsRect(0, 960, 12390, kDayListHeight));
   dayList_->setToolTip(QStringLiteral("予定が表示されます、データをクリックすると編集できます"));
   setAccessible(dayList_, QStringLiteral("選択した日の予定"));
-  connect(dayList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-    openDayListRow(dayList_->indexOfTopLevelItem(item));
-  });
+  connect(dayList_, &QTreeWidget::itemClicked, this,
+          [this](QTreeWidgetItem* item) { openDayListRow(dayList_->indexOfTopLevelItem(item)); });
 
   timerList_ =
       makeReportList(client_, "ListView2",
@@ -502,6 +504,11 @@ void MainWindow::toolbarButtonClicked(int position) {
     case 12:
       moveSelectedDate(DateMove::YearForward);
       break;
+    case 16:
+    case 17:
+    case 18:
+      startExternalProgram(position - 16);
+      break;
     default:
       // Separators (3, 5, 13, 15) do nothing.
       break;
@@ -586,6 +593,19 @@ QStringList rowTexts(const QTreeWidget* list, int row) {
 }
 
 }  // namespace
+
+void MainWindow::startExternalProgram(int which) {
+  const LaunchPlan plan = planLaunch(
+      static_cast<ExternalProgram>(which),
+      [](const QString& name) { return QStandardPaths::findExecutable(name); }, QDir::homePath());
+  if (plan.program.isEmpty()) {
+    warn(context_.platform, plan.missingMessage);
+    return;
+  }
+  if (!context_.platform.startProgram(plan.program, plan.arguments)) {
+    warn(context_.platform, startFailedMessage(plan.program));
+  }
+}
 
 void MainWindow::newScheduleEntry() {
   const SharedState& state = context_.state;

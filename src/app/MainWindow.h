@@ -55,9 +55,10 @@ class MainWindow : public QMainWindow, public MainViews {
   void newDataFileCommand();
   void openDataFileCommand();
   void selectDay(int cellIndex);
-  void newScheduleEntry();                 // toolbar button 4
-  void openDayListRow(int row);            // a click on a row of ListView1
-  void openTimerListRow(int row);          // a click on a row of ListView2
+  void newScheduleEntry();               // toolbar button 4
+  void startExternalProgram(int which);  // toolbar buttons 16-18: editor, browser, paint
+  void openDayListRow(int row);          // a click on a row of ListView1
+  void openTimerListRow(int row);        // a click on a row of ListView2
   void filterChanged();
 
   // A failure noted by the views but not yet shown is dropped, for a caller that reports the
