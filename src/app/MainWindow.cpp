@@ -106,12 +106,7 @@ MainWindow::MainWindow(AppContext& context) : context_(context) {
     state.MonthDays[static_cast<size_t>(month)] = kMonthLengths[static_cast<size_t>(month - 1)];
   }
   createDayCells();
-  clampSelectedDay();
-  ShowDateHeading();
-  ShowDayHoliday();
-  LoadDaySchedules();
-  RefreshMonthView();
-  LoadTimerList();
+  loadViews();
 
   clockTimer_ = new QTimer(this);
   clockTimer_->setObjectName(QStringLiteral("Timer1"));
@@ -434,22 +429,26 @@ void MainWindow::clampSelectedDay() {
   state.SelDay = clamped.day;
 }
 
-void MainWindow::refreshAllViews() {
+void MainWindow::loadDateViews() {
   clampSelectedDay();
   ShowDateHeading();
   ShowDayHoliday();
   LoadDaySchedules();
   RefreshMonthView();
+}
+
+void MainWindow::loadViews() {
+  loadDateViews();
   LoadTimerList();
+}
+
+void MainWindow::refreshAllViews() {
+  loadViews();
   reportFailure();
 }
 
 void MainWindow::refreshDateViews() {
-  clampSelectedDay();
-  ShowDateHeading();
-  ShowDayHoliday();
-  LoadDaySchedules();
-  RefreshMonthView();
+  loadDateViews();
   reportFailure();
 }
 
@@ -561,12 +560,7 @@ void MainWindow::openDataFileCommand() {
   if (!confirm(context_.platform, QStringLiteral("既存のデータを開きますか？"))) return;
   OpenDataFile(context_);
   const Status purged = PurgeDataFile(context_);
-  clampSelectedDay();
-  ShowDateHeading();
-  ShowDayHoliday();
-  LoadDaySchedules();
-  RefreshMonthView();
-  LoadTimerList();
+  loadViews();
   if (!purged) {
     // One message for the whole command: the views would only repeat why the file is unreadable.
     clearPendingFailure();

@@ -79,6 +79,9 @@ class MainWindow : public QMainWindow, public MainViews {
   void createDayCells();
   void applyClientHeight(int windowHeightTwips);
   void clampSelectedDay();
+  // The refresh sequences without the report at their end.
+  void loadDateViews();  // heading, holiday, day list, month grid
+  void loadViews();      // the same, then the timer list
   void noteFailure(const QString& message);
   void reportFailure();
   void tick();
