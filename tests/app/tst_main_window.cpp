@@ -372,6 +372,24 @@ class MainWindowTest : public QObject {
     }
     for (int separator : {3, 5, 13, 15}) f.window->toolbarButtonClicked(separator);
     QCOMPARE(f.selected(), QDate(2024, 5, 10));
+
+    // Ctrl+T and button 9 open the date dialog.
+    int dialogs = 0;
+    auto closeDateDialog = [&] {
+      QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        QVERIFY(modal);
+        QCOMPARE(modal->objectName(), "Form3");
+        ++dialogs;
+        modal->close();
+      });
+    };
+    closeDateDialog();
+    QTest::keySequence(f.window.get(), QKeySequence(QStringLiteral("Ctrl+T")));
+    closeDateDialog();
+    f.window->toolbarButtonClicked(9);
+    QCOMPARE(dialogs, 2);
+    QCOMPARE(f.selected(), QDate(2024, 5, 10));
   }
 
   void dayBeyondTheMonthIsClamped() {
