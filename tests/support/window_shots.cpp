@@ -10,6 +10,7 @@
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
 #include "app/UiSupport.h"
+#include "editor/EditorWindow.h"
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -93,6 +94,19 @@ int main(int argc, char* argv[]) {
   shoot(folder, "form2-full");
   main.setDisplayMode(1);
 
+  {
+    EditorWindow editor(context, main, &main);
+    editor.prepareNewEntry(QStringLiteral("2001/05/03(木)の予定"));
+    editor.show();
+    shoot(folder, "form5-editor-new", {&editor});
+  }
+  {
+    EditorWindow editor(context, main, &main);
+    editor.openTimerRow({QStringLiteral("朝の散歩"), QStringLiteral("毎日"), QString(),
+                         QStringLiteral("07:30"), QString()});
+    editor.show();
+    shoot(folder, "form5-editor-timer", {&editor});
+  }
   {
     DateDialog dialog(context, main);
     dialog.show();
