@@ -37,7 +37,7 @@ std::optional<RegistryValue> WindowsRegistryReader::read(RegistryRoot root, cons
   HKEY handle = nullptr;
   // Read access only: an ordinary user may not write under HKEY_LOCAL_MACHINE, and asking for
   // more than reading would make the open fail for them.
-  if (RegScopedKeyExA(rootKey(root), keyName.constData(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(rootKey(root), keyName.constData(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
     return std::nullopt;
   }
   const ScopedKey key(handle);

@@ -1,5 +1,6 @@
 // Shows each window of the program with sample data and saves a screenshot of the whole
 // (virtual) screen for each. Run through scripts/screenshots.sh, under Xvfb.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QProcess>
@@ -11,6 +12,9 @@
 #include "app/StartupWindow.h"
 #include "app/UiSupport.h"
 #include "editor/EditorWindow.h"
+#include "dialogs/SearchWindow.h"
+#include "dialogs/UsageHelpWindow.h"
+#include "dialogs/VersionWindow.h"
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -111,6 +115,27 @@ int main(int argc, char* argv[]) {
     DateDialog dialog(context, main);
     dialog.show();
     shoot(folder, "form3-date", {&dialog});
+  }
+
+  // The help-menu windows and the search, each alone on the screen.
+  main.hide();
+  {
+    SearchWindow search(context, main, &main);
+    search.findChild<QAbstractButton*>("Option1(2)")->click();
+    search.startSearch();
+    search.findChild<QAbstractButton*>("Option1(0)")->click();
+    search.show();
+    shoot(folder, "form6-search");
+  }
+  {
+    UsageHelpWindow help(context, main, &main);
+    help.show();
+    shoot(folder, "form7-usage");
+  }
+  {
+    VersionWindow about(context, main, &main);
+    about.show();
+    shoot(folder, "frmabout-version");
   }
   return 0;
 }

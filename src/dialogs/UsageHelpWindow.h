@@ -1,0 +1,17 @@
+#pragma once
+// Form7: the short usage help, closed with its close box only.
+
+#include <QDialog>
+
+#include "app/AppContext.h"
+#include "app/MainViews.h"
+
+class UsageHelpWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  UsageHelpWindow(AppContext& context, MainViews& views, QWidget* parent = nullptr);
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
