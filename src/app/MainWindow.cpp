@@ -24,6 +24,9 @@
 #include "calendar/DayView.h"
 #include "calendar/MonthGrid.h"
 #include "calendar/TimerList.h"
+#include "dialogs/SearchWindow.h"
+#include "dialogs/UsageHelpWindow.h"
+#include "dialogs/VersionWindow.h"
 #include "editor/EditorWindow.h"
 
 namespace {
@@ -173,11 +176,17 @@ void MainWindow::createMenus() {
   addItem(dates, "henka7", QStringLiteral("年月日指定"), "Ctrl+T", [this] { openDateDialog(); });
 
   QMenu* search = addMenu("kensaku", QStringLiteral("検索"));
-  addItem(search, "kensa", QStringLiteral("検索"), "Ctrl+Y", [] {});
+  addItem(search, "kensa", QStringLiteral("検索"), "Ctrl+Y", [this] { openSearchWindow(); });
 
   QMenu* help = addMenu("help", QStringLiteral("ヘルプ"));
-  addItem(help, "tu", QStringLiteral("使い方"), "Ctrl+U", [] {});
-  addItem(help, "ver", QStringLiteral("バージョン情報"), "Ctrl+J", [] {});
+  addItem(help, "tu", QStringLiteral("使い方"), "Ctrl+U", [this] {
+    UsageHelpWindow window(context_, *this, this);
+    window.exec();
+  });
+  addItem(help, "ver", QStringLiteral("バージョン情報"), "Ctrl+J", [this] {
+    VersionWindow window(context_, *this, this);
+    window.exec();
+  });
 }
 
 void MainWindow::createToolbar() {
@@ -503,6 +512,9 @@ void MainWindow::toolbarButtonClicked(int position) {
     case 12:
       moveSelectedDate(DateMove::YearForward);
       break;
+    case 14:
+      openSearchWindow();
+      break;
     case 16:
     case 17:
     case 18:
@@ -534,6 +546,11 @@ void MainWindow::moveSelectedDate(DateMove move) {
     return;
   }
   refreshDateViews();
+}
+
+void MainWindow::openSearchWindow() {
+  SearchWindow window(context_, *this, this);
+  window.exec();
 }
 
 void MainWindow::openDateDialog() {

@@ -51,6 +51,7 @@ class MainWindow : public QMainWindow, public MainViews {
   void toolbarButtonClicked(int position);  // 1-based; separators do nothing
   void moveSelectedDate(DateMove move);
   void openDateDialog();
+  void openSearchWindow();
   void setDisplayMode(int mode);  // 0 コンパクト, 1 標準, 2 フル
   void newDataFileCommand();
   void openDataFileCommand();

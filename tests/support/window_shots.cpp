@@ -117,25 +117,24 @@ int main(int argc, char* argv[]) {
     shoot(folder, "form3-date", {&dialog});
   }
 
-  // The help-menu windows and the search, each alone on the screen.
-  main.hide();
+  // The search and the help-menu windows, over the main window as the user sees them.
   {
     SearchWindow search(context, main, &main);
     search.findChild<QAbstractButton*>("Option1(2)")->click();
     search.startSearch();
     search.findChild<QAbstractButton*>("Option1(0)")->click();
     search.show();
-    shoot(folder, "form6-search");
+    shoot(folder, "form6-search", {&search});
   }
   {
     UsageHelpWindow help(context, main, &main);
     help.show();
-    shoot(folder, "form7-usage");
+    shoot(folder, "form7-usage", {&help});
   }
   {
     VersionWindow about(context, main, &main);
     about.show();
-    shoot(folder, "frmabout-version");
+    shoot(folder, "frmabout-version", {&about});
   }
   return 0;
 }
