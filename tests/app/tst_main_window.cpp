@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLineEdit>
 #include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
@@ -513,7 +513,8 @@ class MainWindowTest : public QObject {
       editor->findChild<QPushButton*>("Command1")->click();
     });
     f.window->toolbarButtonClicked(4);
-    QCOMPARE(readBytes(f.state.CurrentDataFile), "\"2001/05/10\",\"new\",\"\",0,0\r\n" + kMarkerLine);
+    QCOMPARE(readBytes(f.state.CurrentDataFile),
+             "\"2001/05/10\",\"new\",\"\",0,0\r\n" + kMarkerLine);
     QCOMPARE(f.cellItems(10), QStringList({"new"}));
   }
 
@@ -546,6 +547,135 @@ class MainWindowTest : public QObject {
     auto* timerList = f.find<QTreeWidget>("ListView2");
     emit timerList->itemClicked(timerList->topLevelItem(0), 0);
     QVERIFY(timerOpened);
+  }
+
+  // Closes the next modal window and records its name.
+  static void recordNextModal(QStringList* opened) {
+    QTimer::singleShot(0, [opened] {
+      QWidget* modal = QApplication::activeModalWidget();
+      opened->append(modal ? modal->objectName() : QStringLiteral("none"));
+      if (modal) modal->close();
+    });
+  }
+
+  void everyToolbarPositionDoesItsCommand() {
+    Fixture f(kMarkerLine, QDate(2024, 5, 10));
+    QTemporaryDir bin;
+    for (const char* program : {"mousepad", "xdg-open", "kolourpaint"}) {
+      QFile script(bin.filePath(program));
+      QVERIFY(script.open(QIODevice::WriteOnly));
+      script.write("#!/bin/sh\n");
+      script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin.path()));
+
+    QStringList modals;
+    struct Expect {
+      int position;
+      QDate date;
+      QString modal;
+      QString question;
+    };
+    const QList<Expect> expectations{
+        {1, QDate(2024, 5, 10), "", "新規作成しますか？"},
+        {2, QDate(2024, 5, 10), "", "既存のデータを開きますか？"},
+        {3, QDate(2024, 5, 10), "", ""},
+        {4, QDate(2024, 5, 10), "Form5", ""},
+        {5, QDate(2024, 5, 10), "", ""},
+        {6, QDate(2023, 5, 10), "", ""},
+        {7, QDate(2023, 4, 10), "", ""},
+        {8, QDate(2023, 4, 9), "", ""},
+        {9, QDate(2023, 4, 9), "Form3", ""},
+        {10, QDate(2023, 4, 10), "", ""},
+        {11, QDate(2023, 5, 10), "", ""},
+        {12, QDate(2024, 5, 10), "", ""},
+        {13, QDate(2024, 5, 10), "", ""},
+        {14, QDate(2024, 5, 10), "Form6", ""},
+        {15, QDate(2024, 5, 10), "", ""},
+        {16, QDate(2024, 5, 10), "", ""},
+        {17, QDate(2024, 5, 10), "", ""},
+        {18, QDate(2024, 5, 10), "", ""},
+    };
+    for (const Expect& e : expectations) {
+      modals.clear();
+      f.platform.messages.clear();
+      if (!e.modal.isEmpty()) recordNextModal(&modals);
+      QAction* action = f.action(QStringLiteral("Toolbar1(%1)").arg(e.position).toLatin1());
+      QVERIFY(action);
+      action->trigger();
+      QCOMPARE(f.selected(), e.date);
+      QCOMPARE(modals, e.modal.isEmpty() ? QStringList() : QStringList{e.modal});
+      if (e.question.isEmpty()) {
+        QCOMPARE(f.platform.messages.size(), 0);
+      } else {
+        QCOMPARE(f.platform.messages.size(), 1);
+        QCOMPARE(f.platform.messages[0].text, e.question);
+        QCOMPARE(f.platform.messages[0].icon, MessageIcon::Question);
+      }
+    }
+    QCOMPARE(f.platform.started.size(), 3);
+    QCOMPARE(f.platform.started[0].program, bin.filePath("mousepad"));
+    QCOMPARE(f.platform.started[1].program, bin.filePath("xdg-open"));
+    QCOMPARE(f.platform.started[1].arguments, QStringList({QDir::homePath()}));
+    QCOMPARE(f.platform.started[2].program, bin.filePath("kolourpaint"));
+    // No dialog was asked for: both confirmations were answered No.
+    QVERIFY(f.platform.saveRequests.isEmpty());
+    QVERIFY(f.platform.openRequests.isEmpty());
+
+    // With none of the programs installed the user is told what to install.
+    qputenv("PATH", QFile::encodeName(f.dir.path()));
+    f.platform.messages.clear();
+    f.window->toolbarButtonClicked(16);
+    qputenv("PATH", savedPath);
+    QCOMPARE(f.platform.messages.size(), 1);
+    QVERIFY(f.platform.messages[0].text.contains("インストールしてください"));
+  }
+
+  void everyMenuItemDoesItsCommand() {
+    Fixture f(kMarkerLine, QDate(2024, 5, 10));
+    QStringList modals;
+    for (const char* name : {"henka7", "kensa", "tu", "ver"}) {
+      recordNextModal(&modals);
+      f.action(name)->trigger();
+    }
+    QCOMPARE(modals, QStringList({"Form3", "Form6", "Form7", "frmAbout"}));
+    for (const char* name : {"new", "open", "end"}) f.action(name)->trigger();
+    QCOMPARE(f.platform.messages.size(), 3);
+    QCOMPARE(f.platform.messages[0].text, "新規作成しますか？");
+    QCOMPARE(f.platform.messages[1].text, "既存のデータを開きますか？");
+    QCOMPARE(f.platform.messages[2].text, "終了しますか？");
+    // The date moves and the display modes are covered above; each is one action here.
+    f.action("henka2")->trigger();
+    QCOMPARE(f.selected(), QDate(2024, 5, 11));
+    f.action("hyo(0)")->trigger();
+    QVERIFY(f.action("hyo(0)")->isChecked());
+  }
+
+  void openWithACancelledDialogStillPurgesAndReloads() {
+    Fixture f(entry("2001/05/02", "old", 1, 1) + entry("2001/05/02", "kept", 0) + kMarkerLine,
+              QDate(2001, 5, 3));
+    QCOMPARE(f.cellItems(2), QStringList({"old", "kept"}));
+    f.platform.answers = {MessageAnswer::Yes};
+    f.action("open")->trigger();  // the open dialog is cancelled (nothing scripted)
+    QCOMPARE(f.platform.openRequests.size(), 1);
+    QCOMPARE(readBytes(f.state.CurrentDataFile), entry("2001/05/02", "kept", 0) + kMarkerLine);
+    QCOMPARE(f.cellItems(2), QStringList({"kept"}));
+  }
+
+  void newDataFileReloadsEveryView() {
+    Fixture f(entry("2001/05/03", "a", 0) + kMarkerLine +
+                  "\"t\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"\r\n",
+              QDate(2001, 5, 3));
+    const QString fresh = f.dir.filePath("fresh.dat");
+    f.platform.answers = {MessageAnswer::Yes};
+    f.platform.saveResults = {fresh};
+    f.action("new")->trigger();
+    QCOMPARE(f.state.CurrentDataFile, fresh);
+    QCOMPARE(readBytes(fresh), kMarkerLine);
+    QCOMPARE(f.dayRows(), (QList<QStringList>{{"憲法記念日", "", "まだ", "残る"}}));
+    QCOMPARE(f.find<QTreeWidget>("ListView2")->topLevelItemCount(), 0);
+    QCOMPARE(f.cellItems(3), QStringList({"憲法記念日"}));
   }
 
   void everyControlHasAUniqueAccessibleName() {
