@@ -9,6 +9,10 @@
 #include <QProcess>
 #include <QScreen>
 
+#ifdef YOTENNA_HAVE_CANBERRA
+#include <canberra.h>
+#endif
+
 #ifdef Q_OS_WIN
 #include <direct.h>
 #include <imm.h>
@@ -21,13 +25,46 @@ QWidget* dialogParent() { return QApplication::activeWindow(); }
 
 QString filterText(const QStringList& filters) { return filters.join(QStringLiteral(";;")); }
 
+#ifdef YOTENNA_HAVE_CANBERRA
+// One sound context for the whole run, made at the first beep. Null when the machine has no
+// sound system that libcanberra can talk to.
+ca_context* soundContext() {
+  static ca_context* const context = [] {
+    ca_context* made = nullptr;
+    if (ca_context_create(&made) != CA_SUCCESS) return static_cast<ca_context*>(nullptr);
+    ca_context_change_props(made, CA_PROP_APPLICATION_NAME, "Yotenna", nullptr);
+    return made;
+  }();
+  return context;
+}
+
+// Starts the desktop's alarm sound, or its bell where the sound theme has no alarm; returns at
+// once (the sound plays on libcanberra's own thread). False when neither could be started.
+bool playAlarmSound() {
+  ca_context* context = soundContext();
+  if (!context) return false;
+  for (const char* event : {"alarm-clock-elapsed", "bell"}) {
+    if (ca_context_play(context, 0, CA_PROP_EVENT_ID, event, CA_PROP_EVENT_DESCRIPTION,
+                        "タイマーの時間です", nullptr) == CA_SUCCESS) {
+      return true;
+    }
+  }
+  return false;
+}
+#endif
+
 }  // namespace
 
 DesktopPlatform::DesktopPlatform() : lock_(SingleInstanceLock::defaultPath()) {}
 
 QDateTime DesktopPlatform::now() const { return QDateTime::currentDateTime(); }
 
-void DesktopPlatform::beep() { QApplication::beep(); }
+void DesktopPlatform::beep() {
+#ifdef YOTENNA_HAVE_CANBERRA
+  if (playAlarmSound()) return;
+#endif
+  QApplication::beep();
+}
 
 MessageAnswer DesktopPlatform::messageBox(const QString& text, const QString& title,
                                           MessageIcon icon, MessageButtons buttons) {
