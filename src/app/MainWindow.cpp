@@ -14,7 +14,7 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "alarm/ClockText.h"
+#include "alarm/AlarmController.h"
 #include "app/CaptionLabel.h"
 #include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
@@ -114,9 +114,12 @@ MainWindow::MainWindow(AppContext& context) : context_(context) {
   clockTimer_ = new QTimer(this);
   clockTimer_->setObjectName(QStringLiteral("Timer1"));
   clockTimer_->setInterval(1000);
-  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::tick);
+  // Every tick rewrites the clock; the first tick of each minute scans the timers.
+  alarms_ = new AlarmController(
+      context_, *this, [this](const QString& text) { clock_->setText(text); }, this);
+  connect(clockTimer_, &QTimer::timeout, alarms_, &AlarmController::tick);
   clockTimer_->start();
-  tick();
+  alarms_->tick();
 }
 
 void MainWindow::createMenus() {
@@ -647,8 +650,6 @@ int MainWindow::dayFilter() const {
   }
   return 0;
 }
-
-void MainWindow::tick() { clock_->setText(clockText(context_.platform.now())); }
 
 // --- events ------------------------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 #include "app/AppContext.h"
 #include "app/MainViews.h"
 
+class AlarmController;
 class QAction;
 class QLabel;
 class QListWidget;
@@ -66,6 +67,8 @@ class MainWindow : public QMainWindow, public MainViews {
   // same cause in its own words.
   void clearPendingFailure() { pendingFailure_.clear(); }
 
+  AlarmController* alarms() const { return alarms_; }
+
   // Which filter button is selected: 0 まだ, 1 終了したもの, 2 全部.
   int dayFilter() const;
 
@@ -85,7 +88,6 @@ class MainWindow : public QMainWindow, public MainViews {
   void loadViews();      // the same, then the timer list
   void noteFailure(const QString& message);
   void reportFailure();
-  void tick();
 
   AppContext& context_;
   QWidget* client_ = nullptr;
@@ -100,5 +102,6 @@ class MainWindow : public QMainWindow, public MainViews {
   std::array<QListWidget*, kDayCells> dayLists_{};
   std::array<QAction*, 3> displayModes_{};
   QTimer* clockTimer_ = nullptr;  // Timer1
+  AlarmController* alarms_ = nullptr;
   QString pendingFailure_;
 };

@@ -16,6 +16,8 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "alarm/AlarmController.h"
+#include "alarm/AlarmPopup.h"
 #include "app/DateDialog.h"
 #include "app/MainWindow.h"
 #include "app/UiSupport.h"
@@ -676,6 +678,25 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.dayRows(), (QList<QStringList>{{"憲法記念日", "", "まだ", "残る"}}));
     QCOMPARE(f.find<QTreeWidget>("ListView2")->topLevelItemCount(), 0);
     QCOMPARE(f.cellItems(3), QStringList({"憲法記念日"}));
+  }
+
+  void alarmsFireInCompactMode() {
+    // The window opens at 10:00:00 (the fixture's clock); the timer is due a minute later.
+    Fixture f(kMarkerLine + "\"morning\",\"2\",\"\",\"\",\"\",\"10\",\"01\",\"\"\r\n",
+              QDate(2001, 5, 3));
+    f.action("hyo(0)")->trigger();
+    f.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(10, 0, 59));
+    f.window->alarms()->tick();
+    QCOMPARE(f.platform.beeps, 0);
+    f.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(10, 1, 0));
+    f.window->alarms()->tick();
+    QVERIFY(f.window->alarms()->popup());
+    QVERIFY(f.window->alarms()->popup()->isVisible());
+    QCOMPARE(f.platform.beeps, 1);
+    QVERIFY(f.find<QLabel>("Label3")->text().contains("10:01:00"));
+    f.action("hyo(1)")->trigger();
+    QCOMPARE(f.find<QTreeWidget>("ListView2")->topLevelItemCount(), 1);
+    f.window->alarms()->popup()->close();
   }
 
   void everyControlHasAUniqueAccessibleName() {
