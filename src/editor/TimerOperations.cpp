@@ -145,8 +145,13 @@ EditorResult deleteTimer(const QString& dataFile, const TimerInput& input) {
   const QString kind = QString::number(input.kind());
   EditorResult result;
   RewriteSteps steps;
+  // Only timers of the kind the editor shows are deleted: a daily and a once-only timer may
+  // share title and time, and deleting one must not take the other along. With no kind
+  // selected (a timer of an unknown kind was opened) the kind is not compared.
+  const bool kindKnown = input.kindIndex >= 0;
   steps.timer = [&](const TimerRecord& record, RecordSink& sink) {
     if (record.TimerTitle.toText() == input.title &&
+        (!kindKnown || record.TimerKind.toText() == kind) &&
         fieldsMatch(record, kind, input.yearText, input.monthText, input.dayText, input.weekdayText,
                     input.hourText, input.minuteText)) {
       result.matched = true;

@@ -28,8 +28,8 @@ TimerRecord timerRecordFrom(const TimerInput& input);
 // Appends the timer after every stored one. now gives the current year for the date rules.
 EditorResult addTimer(const QString& dataFile, const TimerInput& input, const QDateTime& now);
 
-// Removes every timer whose title is the editor's and whose date or weekday and time, as the
-// editor's kind has them, are the editor's texts.
+// Removes every timer of the editor's kind whose title is the editor's and whose date or
+// weekday and time, as that kind has them, are the editor's texts.
 EditorResult deleteTimer(const QString& dataFile, const TimerInput& input);
 
 // Replaces in its place the first timer with the editor's title whose fields, compared by the

@@ -506,6 +506,10 @@ class EditorOpsTest : public QObject {
     weekly.weekdayText = QStringLiteral("火");
     QTest::newRow("weekly, other weekday") << weekly << kMarkerLine + stored;
     QTest::newRow("texts compared as typed") << onceTimer("2030", "1", "2") << kMarkerLine + stored;
+    // Deleting the daily 07:30 timer must not take a same-titled once-only 07:30 timer with it.
+    TimerInput dailyAtHalfPast = daily;
+    dailyAtHalfPast.minuteText = QStringLiteral("30");
+    QTest::newRow("only timers of the opened kind") << dailyAtHalfPast << kMarkerLine + stored;
   }
   void timerDeleteMatchesByTheEditorsKind() {
     QFETCH(TimerInput, editor);
