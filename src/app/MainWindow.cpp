@@ -255,8 +255,10 @@ void MainWindow::createToolbar() {
 void MainWindow::createControls() {
   const std::array<QString, 3> filterCaptions{
       QStringLiteral("まだ"), QStringLiteral("終了したもの"), QStringLiteral("全部")};
+  // The design's widths suit its 9 pt font; each button may take the room up to the next one,
+  // so that its caption is not cut by the wider radio marks of today's styles.
   const std::array<QRect, 3> filterGeometry{
-      twipsRect(0, 720, 735, 180), twipsRect(840, 720, 1335, 180), twipsRect(2280, 720, 735, 180)};
+      twipsRect(0, 720, 840, 180), twipsRect(840, 720, 1440, 180), twipsRect(2280, 720, 735, 180)};
   for (size_t i = 0; i < 3; ++i) {
     auto* button = new QRadioButton(filterCaptions[i], client_);
     button->setObjectName(QStringLiteral("Option1(%1)").arg(i));
@@ -566,6 +568,8 @@ void MainWindow::setDisplayMode(int mode) {
   const int windowHeight = mode == 0 ? kCompactHeight : kStandardHeight;
   const int dayListHeight = mode == 2 ? kFullDayListHeight : kDayListHeight;
   dayList_->setFixedHeight(twips(dayListHeight));
+  // In フル the day list lies over the month grid and the timer list.
+  dayList_->raise();
   applyClientHeight(windowHeight);
   displayModes_[static_cast<size_t>(mode)]->setChecked(true);
 }

@@ -444,6 +444,10 @@ class MainWindowTest : public QObject {
     f.action("hyo(2)")->trigger();
     QCOMPARE(client->height(), twips(10965 - 660));
     QCOMPARE(dayList->height(), twips(9340));
+    // The day list lies over the month grid: a point of the first cell shows the list.
+    const QPoint inFirstCell = f.cellLabel(1)->geometry().center();
+    QWidget* shown = client->childAt(inFirstCell);
+    QVERIFY(shown == dayList || dayList->isAncestorOf(shown));
     f.action("hyo(2)")->trigger();
     QVERIFY(f.action("hyo(2)")->isChecked());
     f.action("hyo(1)")->trigger();

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "alarm/AlarmPopup.h"
 #include "app/DateDialog.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
@@ -54,7 +55,8 @@ int main(int argc, char* argv[]) {
   QDir().mkpath(folder);
 
   FakePlatform platform;
-  platform.clock = QDateTime(QDate(2001, 5, 3), QTime(7, 30, 0));
+  // Half a minute past the sample daily timer, so it does not go off over the pictures.
+  platform.clock = QDateTime(QDate(2001, 5, 3), QTime(7, 30, 30));
   SharedState state;
   AppContext context{state, platform, [] {}};
 
@@ -135,6 +137,16 @@ int main(int argc, char* argv[]) {
     VersionWindow about(context, main, &main);
     about.show();
     shoot(folder, "frmabout-version", {&about});
+  }
+  {
+    // The alarm pop-up of a late alarm, with the start-up picture standing in for the user's.
+    AlarmPopup popup(context, main);
+    popup.load();
+    popup.setPicture(QImage(QStringLiteral(":/images/startup.png")));
+    popup.setTitle(QStringLiteral("朝の散歩"));
+    popup.setDueNotice(QStringLiteral("07:30 の予定です"));
+    popup.show();
+    shoot(folder, "form4-alarm", {&popup});
   }
   return 0;
 }
