@@ -12,10 +12,10 @@
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
 #include "app/UiSupport.h"
-#include "editor/EditorWindow.h"
 #include "dialogs/SearchWindow.h"
 #include "dialogs/UsageHelpWindow.h"
 #include "dialogs/VersionWindow.h"
+#include "editor/EditorWindow.h"
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -100,6 +100,9 @@ int main(int argc, char* argv[]) {
   shoot(folder, "form2-full");
   main.setDisplayMode(1);
 
+  // The editor: a new entry, an opened entry, and opened timers of each kind.
+  platform.pictures.insert(QStringLiteral("/home/user/gomi.png"),
+                           QImage(QStringLiteral(":/images/startup.png")));
   {
     EditorWindow editor(context, main, &main);
     editor.prepareNewEntry(QStringLiteral("2001/05/03(木)の予定"));
@@ -108,10 +111,27 @@ int main(int argc, char* argv[]) {
   }
   {
     EditorWindow editor(context, main, &main);
-    editor.openTimerRow({QStringLiteral("朝の散歩"), QStringLiteral("毎日"), QString(),
-                         QStringLiteral("07:30"), QString()});
+    editor.openScheduleRow(QStringLiteral("2001/05/03(木)の予定"),
+                           {QStringLiteral("家族で公園"), QStringLiteral("お弁当を持って"),
+                            QStringLiteral("まだ"), QStringLiteral("残る")});
     editor.show();
-    shoot(folder, "form5-editor-timer", {&editor});
+    shoot(folder, "form5-editor-entry", {&editor});
+  }
+  const QList<std::pair<const char*, QStringList>> timers{
+      {"form5-editor-timer-once",
+       {QStringLiteral("歯医者の予約"), QStringLiteral("一回"), QStringLiteral("2001/05/25(金)"),
+        QStringLiteral("14:30"), QStringLiteral("/home/user/gomi.png")}},
+      {"form5-editor-timer-weekly",
+       {QStringLiteral("ゴミ出し"), QStringLiteral("毎週"), QStringLiteral("月曜日"),
+        QStringLiteral("08:00"), QStringLiteral("/home/user/gomi.png")}},
+      {"form5-editor-timer-daily",
+       {QStringLiteral("朝の散歩"), QStringLiteral("毎日"), QString(), QStringLiteral("07:30"),
+        QString()}}};
+  for (const auto& [name, row] : timers) {
+    EditorWindow editor(context, main, &main);
+    editor.openTimerRow(row);
+    editor.show();
+    shoot(folder, QLatin1String(name), {&editor});
   }
   {
     DateDialog dialog(context, main);
@@ -138,15 +158,25 @@ int main(int argc, char* argv[]) {
     about.show();
     shoot(folder, "frmabout-version", {&about});
   }
-  {
-    // The alarm pop-up of a late alarm, with the start-up picture standing in for the user's.
+  // The alarm pop-up: a short title with a picture (late), a 16-character title, no picture.
+  struct Alarm {
+    const char* name;
+    QString title;
+    bool picture;
+    QString notice;
+  };
+  const QList<Alarm> alarms{
+      {"form4-alarm", QStringLiteral("朝の散歩"), true, QStringLiteral("07:30 の予定です")},
+      {"form4-alarm-long-title", QStringLiteral("月曜日は燃えるゴミの日です朝八時"), true, {}},
+      {"form4-alarm-no-picture", QStringLiteral("会議に出る"), false, {}}};
+  for (const Alarm& alarm : alarms) {
     AlarmPopup popup(context, main);
     popup.load();
-    popup.setPicture(QImage(QStringLiteral(":/images/startup.png")));
-    popup.setTitle(QStringLiteral("朝の散歩"));
-    popup.setDueNotice(QStringLiteral("07:30 の予定です"));
+    popup.setPicture(alarm.picture ? QImage(QStringLiteral(":/images/startup.png")) : QImage());
+    popup.setTitle(alarm.title);
+    popup.setDueNotice(alarm.notice);
     popup.show();
-    shoot(folder, "form4-alarm", {&popup});
+    shoot(folder, QLatin1String(alarm.name), {&popup});
   }
   return 0;
 }
