@@ -7,18 +7,6 @@
 #include "app/MainWindow.h"
 #include "app/UiSupport.h"
 
-namespace {
-
-QFont popFont(double pointSize) {
-  QFont font = japaneseFont(pointSize);
-  QStringList families{QStringLiteral("HGS創英角ﾎﾟｯﾌﾟ体"), QStringLiteral("HGP創英角ﾎﾟｯﾌﾟ体")};
-  families.append(font.families());
-  font.setFamilies(families);
-  return font;
-}
-
-}  // namespace
-
 DateDialog::DateDialog(AppContext& context, MainWindow& mainWindow)
     : QDialog(&mainWindow), context_(context), mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("Form3"));

@@ -35,6 +35,14 @@ QFont japaneseFont(double pointSize, bool bold) {
   return font;
 }
 
+QFont popFont(double pointSize) {
+  QFont font = japaneseFont(pointSize);
+  QStringList families{QStringLiteral("HGS創英角ﾎﾟｯﾌﾟ体"), QStringLiteral("HGP創英角ﾎﾟｯﾌﾟ体")};
+  families.append(font.families());
+  font.setFamilies(families);
+  return font;
+}
+
 void makeFixedWindow(QWidget* window, bool allowMinimise) {
   Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |

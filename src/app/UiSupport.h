@@ -18,6 +18,9 @@ QRect twipsRect(double left, double top, double width, double height);
 // CJK JP, else the default.
 QFont japaneseFont(double pointSize, bool bold = false);
 
+// The headings' pop font (HG創英角ﾎﾟｯﾌﾟ体) where it is installed, else japaneseFont().
+QFont popFont(double pointSize);
+
 // Fixed border, no maximise (and optionally no minimise) button.
 void makeFixedWindow(QWidget* window, bool allowMinimise);
 

@@ -20,15 +20,6 @@
 
 namespace {
 
-// The heading's pop font where it is installed, else the program's Japanese font.
-QFont popFont(double pointSize) {
-  QFont font = japaneseFont(pointSize);
-  QStringList families{QStringLiteral("HGS創英角ﾎﾟｯﾌﾟ体"), QStringLiteral("HGP創英角ﾎﾟｯﾌﾟ体")};
-  families.append(font.families());
-  font.setFamilies(families);
-  return font;
-}
-
 const QString kKindGroup = QStringLiteral("検索したい項目");
 
 struct Column {

@@ -10,6 +10,7 @@
 #include "app/UiSupport.h"
 #include "editor/EditorWindow.h"
 #include "support/FakePlatform.h"
+#include "support/FakeViews.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -54,21 +55,6 @@ class AlarmPlatform : public FakePlatform {
     if (onMessage) onMessage();
     return answer;
   }
-};
-
-class FakeViews : public MainViews {
- public:
-  explicit FakeViews(QStringList& log) : log_(log) {}
-  void ShowDateHeading() override { log_ << "ShowDateHeading"; }
-  void ShowDayHoliday() override { log_ << "ShowDayHoliday"; }
-  void LoadDaySchedules() override { log_ << "LoadDaySchedules"; }
-  void RefreshMonthView() override { log_ << "RefreshMonthView"; }
-  void LoadTimerList() override { log_ << "LoadTimerList"; }
-  void finishRefresh() override { log_ << "finishRefresh"; }
-  QRect mainWindowGeometry() const override { return QRect(100, 50, 600, 700); }
-
- private:
-  QStringList& log_;
 };
 
 const QString kTrouble = QStringLiteral(

@@ -23,6 +23,7 @@
 #include "dialogs/VersionWindow.h"
 #include "editor/EditorWindow.h"
 #include "support/FakePlatform.h"
+#include "support/FakeViews.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -50,18 +51,6 @@ const QByteArray kSearchFile = entryLine("2001/01/05", "ABC", kKaigi, "0,0") +
 const QStringList kRowAbc{"2001/01/05(金)", "ABC", "会議", "まだ", "残る"};
 const QStringList kRowWideAbc{"2001/01/06(土)", "ＡＢＣ", "xyz", "終了", "削除"};
 const QStringList kRowXyz{"2001/01/07(日)", "xyz", "abc資料", "終了", "残る"};
-
-class FakeViews : public MainViews {
- public:
-  QStringList calls;
-  void ShowDateHeading() override { calls << "ShowDateHeading"; }
-  void ShowDayHoliday() override { calls << "ShowDayHoliday"; }
-  void LoadDaySchedules() override { calls << "LoadDaySchedules"; }
-  void RefreshMonthView() override { calls << "RefreshMonthView"; }
-  void LoadTimerList() override { calls << "LoadTimerList"; }
-  void finishRefresh() override { calls << "finishRefresh"; }
-  QRect mainWindowGeometry() const override { return QRect(100, 50, 600, 700); }
-};
 
 // A registry that holds what a test puts in it, under HKEY_LOCAL_MACHINE.
 class FakeRegistry final : public RegistryReader {

@@ -13,6 +13,7 @@
 #include "app/UiSupport.h"
 #include "editor/EditorWindow.h"
 #include "support/FakePlatform.h"
+#include "support/FakeViews.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -40,17 +41,6 @@ const QByteArray kMedicine = timerLine({kKusuri, "0", "2026", "12", "07", "21", 
 const QByteArray kWakeUp = timerLine({kKishou, "2", "", "", "", "06", "00", "/pics/gone.bmp"});
 
 // The main window's views, as the editor calls them.
-class FakeViews : public MainViews {
- public:
-  QStringList calls;
-  void ShowDateHeading() override { calls << "ShowDateHeading"; }
-  void ShowDayHoliday() override { calls << "ShowDayHoliday"; }
-  void LoadDaySchedules() override { calls << "LoadDaySchedules"; }
-  void RefreshMonthView() override { calls << "RefreshMonthView"; }
-  void LoadTimerList() override { calls << "LoadTimerList"; }
-  void finishRefresh() override { calls << "finishRefresh"; }
-  QRect mainWindowGeometry() const override { return QRect(100, 50, 600, 700); }
-};
 
 // One editor over a temporary data file; "now" is Saturday 2024/06/15 10:00.
 struct Session {
