@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "store/DataFileReader.h"
 #include "store/DataFileScan.h"
 
 namespace {
@@ -36,11 +37,40 @@ QByteArray copyOf(const QString& path) {
   return out;
 }
 
+// The timers as a reader that copies every field finds them; the scans pass over fields
+// without copying, and must find the same.
+QList<TimerRecord> timersReadInFull(const QString& path, bool* ok) {
+  QList<TimerRecord> timers;
+  DataFileReader reader(path);
+  *ok = reader.open();
+  QList<Field> fields;
+  bool inTimers = false;
+  while (*ok && !reader.atEnd()) {
+    const int count = inTimers ? TimerRecord::kFieldCount : ScheduleRecord::kFieldCount;
+    if (!reader.readRecord(count, &fields)) {
+      *ok = false;
+      break;
+    }
+    if (inTimers) {
+      timers.append(TimerRecord::fromFields(fields));
+    } else {
+      inTimers = TimerMarker::matches(fields[0]);
+    }
+  }
+  return timers;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const QString path = scratchFile();
   store(path, QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+
+  bool fullOk = false;
+  const QList<TimerRecord> expected = timersReadInFull(path, &fullOk);
+  QList<TimerRecord> scanned;
+  const bool scanOk = scanTimers(path, [&](const TimerRecord& r) { scanned.append(r); }).isOk();
+  if (scanOk != fullOk || (scanOk && scanned != expected)) std::abort();
 
   int seen = 0;
   (void)scanMonth(path, 2001, 5, [&](const ScheduleRecord&) { ++seen; });

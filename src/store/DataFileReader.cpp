@@ -114,6 +114,8 @@ bool DataFileReader::fill() {
 }
 
 bool DataFileReader::atEnd() {
+  // The usual answer, cheaply: a record starts right here.
+  if (pos_ < buffer_.size() && !isTrailingFiller(buffer_.at(pos_))) return false;
   // Look past trailing filler without consuming it: in the middle of the file a blank line
   // is an (empty) field like any other.
   qsizetype checked = pos_;
@@ -151,8 +153,31 @@ bool DataFileReader::readFieldView(QByteArrayView* view) {
 }
 
 bool DataFileReader::skipFields(int count) {
+  // Scans pass over most records of a large file, so the fields that lie wholly in the buffer
+  // are skipped in one tight loop; a field that may go on past the buffer is left to the
+  // careful path below, which reads more of the file.
+  const char* data = buffer_.constData();
+  const char* p = data + pos_;
+  const char* const end = data + buffer_.size();
+  int skipped = 0;
+  while (skipped < count) {
+    const char* q = p;
+    while (q < end && isBlank(*q)) ++q;
+    if (q == end) break;
+    if (*q == '"') {
+      ++q;
+      while (q < end && *q != '"') ++q;
+      if (q == end) break;
+      ++q;
+    }
+    while (q < end && !kDelimiters[static_cast<unsigned char>(*q)]) ++q;
+    if (q == end || (*q == '\r' && q + 1 == end)) break;
+    p = q + 1 + (*q == '\r' && q[1] == '\n' ? 1 : 0);
+    ++skipped;
+  }
+  pos_ = p - data;
   Parsed parsed;
-  for (int i = 0; i < count; ++i) {
+  for (; skipped < count; ++skipped) {
     if (!parseNext(&parsed)) return false;
   }
   return true;
