@@ -12,6 +12,7 @@ packages=(
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
   clang-format
+  python3
 )
 
 missing=()

@@ -1,7 +1,14 @@
 #pragma once
 
-#include "app/AppContext.h"
+#include <QString>
+
 #include "store/Status.h"
+#include "ui/AppContext.h"
+
+// What the file-dialog component keeps between uses while the start-up window is loaded.
+struct FileDialogState {
+  QString fileName;
+};
 
 enum class DialogOutcome { Chosen, Cancelled, Failed };
 
@@ -9,11 +16,12 @@ enum class DialogOutcome { Chosen, Cancelled, Failed };
 QStringList dataFileFilters();
 
 // Lets the user name a new data file and creates it with the marker line alone. The file in
-// use changes only when the new file exists; a failure is shown to the user.
-DialogOutcome NewDataFile(AppContext& context);
+// use changes only when the new file exists; a failure is shown to the user. The dialog is
+// the start-up window's, which keeps its state.
+DialogOutcome NewDataFile(AppContext& context, FileDialogState& dialog);
 
 // Lets the user choose an existing data file. Does not purge: the caller does that next.
-DialogOutcome OpenDataFile(AppContext& context);
+DialogOutcome OpenDataFile(AppContext& context, FileDialogState& dialog);
 
 // Purges the data file in use, with the selected date as the threshold for schedule entries
 // and the platform's clock for timers.

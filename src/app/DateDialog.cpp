@@ -4,11 +4,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/MainWindow.h"
-#include "app/UiSupport.h"
+#include "ui/UiSupport.h"
 
-DateDialog::DateDialog(AppContext& context, MainWindow& mainWindow)
-    : QDialog(&mainWindow), context_(context), mainWindow_(mainWindow) {
+DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
+    : QDialog(parent), context_(context), views_(views) {
   setObjectName(QStringLiteral("Form3"));
   context.openWindows.dateDialog = this;
   setWindowTitle(QStringLiteral("年月日を指定してね"));
@@ -62,7 +61,8 @@ DateDialog::DateDialog(AppContext& context, MainWindow& mainWindow)
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
 
   // At the main window's left edge, 1000 twips below its top; today's date, not the shown one.
-  move(mainWindow.x(), mainWindow.y() + twips(1000));
+  const QRect main = views.mainWindowGeometry();
+  move(main.x(), main.y() + twips(1000));
   picker_->setDate(context.platform.now().date());
 }
 
@@ -71,6 +71,7 @@ void DateDialog::showChosenDate() {
   context_.state.SelYear = chosen.year();
   context_.state.SelMonth = chosen.month();
   context_.state.SelDay = chosen.day();
-  mainWindow_.refreshDateViews();
+  refreshViews(views_, {&MainViews::ShowDateHeading, &MainViews::ShowDayHoliday,
+                        &MainViews::LoadDaySchedules, &MainViews::RefreshMonthView});
   accept();
 }

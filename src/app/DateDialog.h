@@ -3,22 +3,22 @@
 
 #include <QDialog>
 
-#include "app/AppContext.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class QDateEdit;
-class MainWindow;
 
 class DateDialog : public QDialog {
   Q_OBJECT
 
  public:
-  DateDialog(AppContext& context, MainWindow& mainWindow);
+  DateDialog(AppContext& context, MainViews& views, QWidget* parent);
 
   QDateEdit* picker() const { return picker_; }
   void showChosenDate();  // 表示
 
  private:
   AppContext& context_;
-  MainWindow& mainWindow_;
+  MainViews& views_;
   QDateEdit* picker_ = nullptr;
 };

@@ -14,20 +14,21 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "alarm/AlarmController.h"
-#include "app/CaptionLabel.h"
+#include "alarm/widgets/AlarmController.h"
 #include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
 #include "app/ExternalPrograms.h"
-#include "app/UiSupport.h"
+#include "app/StartupWindow.h"
 #include "calendar/DateNavigation.h"
 #include "calendar/DayView.h"
 #include "calendar/MonthGrid.h"
 #include "calendar/TimerList.h"
-#include "dialogs/SearchWindow.h"
-#include "dialogs/UsageHelpWindow.h"
-#include "dialogs/VersionWindow.h"
-#include "editor/EditorWindow.h"
+#include "dialogs/widgets/SearchWindow.h"
+#include "dialogs/widgets/UsageHelpWindow.h"
+#include "dialogs/widgets/VersionWindow.h"
+#include "editor/widgets/EditorWindow.h"
+#include "ui/CaptionLabel.h"
+#include "ui/UiSupport.h"
 
 namespace {
 
@@ -559,7 +560,7 @@ void MainWindow::openSearchWindow() {
 }
 
 void MainWindow::openDateDialog() {
-  DateDialog dialog(context_, *this);
+  DateDialog dialog(context_, *this, this);
   dialog.exec();
 }
 
@@ -576,13 +577,13 @@ void MainWindow::setDisplayMode(int mode) {
 
 void MainWindow::newDataFileCommand() {
   if (!confirm(context_.platform, QStringLiteral("新規作成しますか？"))) return;
-  NewDataFile(context_);
+  NewDataFile(context_, fileDialog());
   refreshAllViews();
 }
 
 void MainWindow::openDataFileCommand() {
   if (!confirm(context_.platform, QStringLiteral("既存のデータを開きますか？"))) return;
-  OpenDataFile(context_);
+  OpenDataFile(context_, fileDialog());
   const Status purged = PurgeDataFile(context_);
   loadViews();
   if (!purged) {
@@ -592,6 +593,18 @@ void MainWindow::openDataFileCommand() {
   }
   reportFailure();
 }
+
+FileDialogState& MainWindow::fileDialog() {
+  if (!dialogHost_) {
+    dialogHost_ = new StartupWindow(context_);
+    dialogHost_->load();
+  }
+  return dialogHost_->dialogState();
+}
+
+MainWindow::~MainWindow() { delete dialogHost_.data(); }
+
+StartupWindow* MainWindow::dialogHost() const { return dialogHost_; }
 
 void MainWindow::selectDay(int cellIndex) {
   context_.state.SelDay = cellIndex + 1;

@@ -5,10 +5,12 @@
 #include <QPointer>
 #include <array>
 
-#include "app/AppContext.h"
-#include "app/MainViews.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class AlarmController;
+class StartupWindow;
+struct FileDialogState;
 class QAction;
 class QLabel;
 class QListWidget;
@@ -31,6 +33,7 @@ class MainWindow : public QMainWindow, public MainViews {
   // A data file that cannot be read is reported by finishRefresh(), which the window that
   // creates this one calls when it is done (it may have more to say about the same file).
   explicit MainWindow(AppContext& context);
+  ~MainWindow() override;
 
   // The view procedures. Each reads the shared state and the data file and repaints its part.
   void ShowDateHeading() override;
@@ -69,6 +72,11 @@ class MainWindow : public QMainWindow, public MainViews {
 
   AlarmController* alarms() const { return alarms_; }
 
+  // The file dialogs belong to the start-up window. After the hand-over it is gone; the first
+  // dialog of the run loads it again, hidden, and that load sets the selected date to today.
+  FileDialogState& fileDialog();
+  StartupWindow* dialogHost() const;
+
   // Which filter button is selected: 0 まだ, 1 終了したもの, 2 全部.
   int dayFilter() const;
 
@@ -104,4 +112,5 @@ class MainWindow : public QMainWindow, public MainViews {
   QTimer* clockTimer_ = nullptr;  // Timer1
   AlarmController* alarms_ = nullptr;
   QString pendingFailure_;
+  QPointer<StartupWindow> dialogHost_;
 };

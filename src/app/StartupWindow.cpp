@@ -6,9 +6,8 @@
 #include <QPushButton>
 
 #include "app/DataFileCommands.h"
-#include "app/MainWindow.h"
-#include "app/UiSupport.h"
 #include "store/Rewrite.h"
+#include "ui/UiSupport.h"
 
 StartupWindow::StartupWindow(AppContext& context) : context_(context) {
   initResources();
@@ -79,9 +78,8 @@ void StartupWindow::createNewFile() {
   }
   context_.state.CurrentDataFile = *chosen;
   context_.state.MonthDays[0] = 1;
-  AppContext& context = context_;
   close();
-  if (context.mainWindow) context.mainWindow->finishRefresh();
+  emit dataFileChosen(false);
 }
 
 void StartupWindow::openExistingFile() {
@@ -91,19 +89,8 @@ void StartupWindow::openExistingFile() {
   dialog_.fileName = *chosen;
   context_.state.CurrentDataFile = *chosen;
   context_.state.MonthDays[0] = 1;
-  // The main window loads its views before the purge, so until its next reload it still
-  // shows what the purge removes.
-  AppContext& context = context_;
   close();
-  const Status purged = PurgeDataFile(context);
-  MainWindow* main = context.mainWindow;
-  if (!purged) {
-    // The purge names the file and the reason; the views' failure would say the same again.
-    if (main) main->clearPendingFailure();
-    warn(context.platform, purged.message());
-  } else if (main) {
-    main->finishRefresh();
-  }
+  emit dataFileChosen(true);
 }
 
 void StartupWindow::endProgram() {
@@ -120,13 +107,7 @@ void StartupWindow::unload() {
   if (unloaded_) return;
   unloaded_ = true;
   hide();
-  AppContext& context = context_;
-  if (context.startupWindow == this) context.startupWindow = nullptr;
   deleteLater();
-  if (context.state.MonthDays[0] == 1) {
-    if (!context.mainWindow) context.mainWindow = new MainWindow(context);
-    context.mainWindow->show();
-  } else if (context.quit) {
-    context.quit();
-  }
+  // With a file chosen, the caller of close() hands over to the main window next.
+  if (context_.state.MonthDays[0] != 1 && context_.quit) context_.quit();
 }

@@ -4,15 +4,11 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/AppContext.h"
+#include "app/DataFileCommands.h"
+#include "ui/AppContext.h"
 
 class QLabel;
 class QPushButton;
-
-// What the file-dialog component keeps between uses while the start-up window is loaded.
-struct FileDialogState {
-  QString fileName;
-};
 
 class StartupWindow : public QWidget {
   Q_OBJECT
@@ -30,11 +26,15 @@ class StartupWindow : public QWidget {
   void openExistingFile();  // 既存のデータを開く
   void endProgram();        // 終了
 
+ signals:
+  // A data file was created (opened false) or opened, and the window has unloaded.
+  void dataFileChosen(bool opened);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // Hands over to the main window when a file was chosen; ends the program otherwise.
+  // Ends the program unless a file was chosen.
   void unload();
 
   AppContext& context_;

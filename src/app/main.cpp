@@ -1,9 +1,9 @@
 #include <QApplication>
 
-#include "app/AppContext.h"
 #include "app/DesktopPlatform.h"
-#include "app/StartupWindow.h"
-#include "app/UiSupport.h"
+#include "app/Program.h"
+#include "ui/AppContext.h"
+#include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -14,9 +14,7 @@ int main(int argc, char* argv[]) {
   SharedState state;
   AppContext context{state, platform, [] { QApplication::exit(0); }};
 
-  auto* startup = new StartupWindow(context);
-  context.startupWindow = startup;
-  if (!startup->load()) return 0;
-  startup->show();
+  Program program(context);
+  if (!program.start()) return 0;
   return QApplication::exec();
 }

@@ -105,3 +105,20 @@ void finishRewrite(EditorResult& result, const RewriteResult& rewrite, const QSt
 }
 
 }  // namespace editorinput
+
+int filterTypedKey(int code, qsizetype currentLength, int limit, TypedKeys keys) {
+  const auto isDigit = [](int c) { return c >= '0' && c <= '9'; };
+  if (code == 13) return 0;
+  switch (keys) {
+    case TypedKeys::Any:
+      return code;
+    case TypedKeys::DigitsNoBackspace:
+      return isDigit(code) ? code : 0;
+    case TypedKeys::Digits:
+      if (code == 8) return code;
+      // The whole text counts, selected or not: a full field takes only Backspace.
+      if (limit > 0 && currentLength >= limit) return 0;
+      return isDigit(code) ? code : 0;
+  }
+  return 0;
+}

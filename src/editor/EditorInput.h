@@ -51,6 +51,19 @@ using EditorSnapshot = std::array<QString, 17>;
 EditorSnapshot prepareEditorSnapshot(const EditorSnapshot& previous, const ScheduleInput& schedule,
                                      const TimerInput& timer);
 
+// Which typed characters a field lets through.
+enum class TypedKeys {
+  Any,                // every character
+  Digits,             // "0"-"9" and Backspace
+  DigitsNoBackspace,  // "0"-"9" only
+};
+
+// The editor's keyboard filter for one typed character: code is the character (8 Backspace,
+// 13 Enter), currentLength the whole text of the field, limit 0 for none. Returns the code
+// that goes on, 0 when the key is dropped; Enter always comes back as 0 (the field moves the
+// focus instead).
+int filterTypedKey(int code, qsizetype currentLength, int limit, TypedKeys keys);
+
 // A message box the window shows with an OK button.
 struct EditorMessage {
   QString text;

@@ -9,12 +9,12 @@
 #include <QTest>
 #include <QTimer>
 
-#include "alarm/AlarmController.h"
-#include "alarm/AlarmPopup.h"
+#include "alarm/widgets/AlarmController.h"
+#include "alarm/widgets/AlarmPopup.h"
 #include "app/DesktopPlatform.h"
 #include "app/MainWindow.h"
-#include "app/UiSupport.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 class AlarmRealtimeTest : public QObject {
   Q_OBJECT

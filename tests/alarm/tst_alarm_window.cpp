@@ -5,13 +5,13 @@
 #include <QTest>
 #include <functional>
 
-#include "alarm/AlarmController.h"
-#include "alarm/AlarmPopup.h"
-#include "app/UiSupport.h"
-#include "editor/EditorWindow.h"
+#include "alarm/widgets/AlarmController.h"
+#include "alarm/widgets/AlarmPopup.h"
+#include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
 #include "support/FakeViews.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

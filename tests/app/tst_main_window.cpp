@@ -16,14 +16,14 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
-#include "alarm/AlarmController.h"
-#include "alarm/AlarmPopup.h"
+#include "alarm/widgets/AlarmController.h"
+#include "alarm/widgets/AlarmPopup.h"
 #include "app/DateDialog.h"
 #include "app/MainWindow.h"
-#include "app/UiSupport.h"
 #include "calendar/DateNavigation.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 namespace {
 
@@ -459,7 +459,7 @@ class MainWindowTest : public QObject {
   void dateDialogOpensOnTodayAndJumps() {
     Fixture f(kMarkerLine, QDate(1999, 12, 1), QDate(2001, 5, 3));
     f.window->move(100, 50);
-    DateDialog dialog(f.context, *f.window);
+    DateDialog dialog(f.context, *f.window, f.window.get());
     QCOMPARE(dialog.objectName(), "Form3");
     QCOMPARE(dialog.windowTitle(), "年月日を指定してね");
     QCOMPARE(dialog.picker()->date(), QDate(2001, 5, 3));
@@ -470,14 +470,14 @@ class MainWindowTest : public QObject {
     dialog.findChild<QPushButton*>("Command2")->click();
     QCOMPARE(f.selected(), QDate(1999, 12, 1));
 
-    DateDialog again(f.context, *f.window);
+    DateDialog again(f.context, *f.window, f.window.get());
     again.picker()->setDate(QDate(2024, 2, 29));
     again.findChild<QPushButton*>("Command1")->click();
     QCOMPARE(f.selected(), QDate(2024, 2, 29));
     QCOMPARE(f.heading(), "2024/02/29(木)の予定");
     QCOMPARE(again.result(), int(QDialog::Accepted));
 
-    DateDialog last(f.context, *f.window);
+    DateDialog last(f.context, *f.window, f.window.get());
     last.picker()->setDate(QDate(9999, 12, 31));
     last.showChosenDate();
     QCOMPARE(f.selected(), QDate(9999, 12, 31));

@@ -7,10 +7,11 @@
 
 #include "app/DataFileCommands.h"
 #include "app/MainWindow.h"
+#include "app/Program.h"
 #include "app/StartupWindow.h"
-#include "app/UiSupport.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 namespace {
 
@@ -20,17 +21,13 @@ struct Session {
   SharedState state;
   int quits = 0;
   AppContext context{state, platform, [this] { ++quits; }};
+  Program program{context};
 
   StartupWindow* start() {
-    auto* window = new StartupWindow(context);
-    context.startupWindow = window;
-    if (window->load()) window->show();
-    return window;
+    program.start();
+    return program.startupWindow();
   }
-  ~Session() {
-    delete context.mainWindow.data();
-    delete context.startupWindow.data();
-  }
+  MainWindow* main() const { return program.mainWindow(); }
 };
 
 template <typename T>
@@ -119,7 +116,7 @@ class StartupTest : public QObject {
     QCOMPARE(session.platform.messages[0].title, "Yotenna");
     QCOMPARE(session.platform.messages[0].icon, MessageIcon::Warning);
     QCOMPARE(session.quits, 1);
-    QVERIFY(!session.context.mainWindow);
+    QVERIFY(!session.main());
   }
 
   void cancelledDialogsLeaveTheWindowOpen() {
@@ -130,12 +127,12 @@ class StartupTest : public QObject {
     QVERIFY(window->isVisible());
     QCOMPARE(session.state.MonthDays[0], 0);
     QVERIFY(session.state.CurrentDataFile.isEmpty());
-    QVERIFY(!session.context.mainWindow);
+    QVERIFY(!session.main());
     QCOMPARE(session.platform.messages.size(), 0);
     QCOMPARE(session.quits, 0);
     window->close();
     QCOMPARE(session.quits, 1);
-    QVERIFY(!session.context.mainWindow);
+    QVERIFY(!session.main());
   }
 
   void newFileIsCreatedAndTheMainWindowTakesOver() {
@@ -148,8 +145,8 @@ class StartupTest : public QObject {
     QCOMPARE(session.state.CurrentDataFile, path);
     QCOMPARE(session.state.MonthDays[0], 1);
     QVERIFY(!window->isVisible());
-    QVERIFY(!session.context.startupWindow);
-    QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
+    QVERIFY(!session.program.startupWindow());
+    QVERIFY(session.main() && session.main()->isVisible());
     QCOMPARE(session.quits, 0);
     const FileDialogRequest& request = session.platform.saveRequests.value(0);
     QCOMPARE(request.fileName, "新規データ");
@@ -187,14 +184,14 @@ class StartupTest : public QObject {
     session.platform.openResults = {path};
     session.start()->openExistingFile();
     QCOMPARE(session.state.CurrentDataFile, path);
-    QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
+    QVERIFY(session.main() && session.main()->isVisible());
     QCOMPARE(readBytes(path), kMarkerLine);
     QCOMPARE(session.platform.messages.size(), 0);
     // The views were loaded before the purge: they still show the entry until the next reload.
-    auto* cell = session.context.mainWindow->findChild<QListWidget*>("List1(1)");
+    auto* cell = session.main()->findChild<QListWidget*>("List1(1)");
     QCOMPARE(cell->count(), 1);
     QCOMPARE(cell->item(0)->text(), "old and done");
-    session.context.mainWindow->refreshAllViews();
+    session.main()->refreshAllViews();
     QCOMPARE(cell->count(), 0);
   }
 
@@ -204,7 +201,7 @@ class StartupTest : public QObject {
     session.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(12, 0, 30));
     session.platform.openResults = {dir_.filePath("gone.dat")};
     session.start()->openExistingFile();
-    QVERIFY(session.context.mainWindow && session.context.mainWindow->isVisible());
+    QVERIFY(session.main() && session.main()->isVisible());
     QCOMPARE(session.platform.messages.size(), 1);
     QVERIFY(session.platform.messages[0].text.contains("gone.dat"));
     QVERIFY(session.platform.messages[0].text.contains("見つかりません"));
@@ -216,22 +213,23 @@ class StartupTest : public QObject {
     const QString first = dir_.filePath("first.dat");
     session.platform.saveResults = {first};
     session.start()->createNewFile();
-    QVERIFY(!session.context.startupWindow);
+    QVERIFY(!session.program.startupWindow());
 
     session.state.SelYear = 1999;
     session.platform.clock = QDateTime(QDate(2002, 7, 8), QTime(10, 0));
-    QCOMPARE(NewDataFile(session.context), DialogOutcome::Cancelled);
+    QCOMPARE(NewDataFile(session.context, session.main()->fileDialog()), DialogOutcome::Cancelled);
     QCOMPARE(session.state.SelYear, 2002);
     QCOMPARE(session.state.SelMonth, 7);
     QCOMPARE(session.state.SelDay, 8);
-    QVERIFY(session.context.startupWindow);
-    QVERIFY(!session.context.startupWindow->isVisible());
+    StartupWindow* host = session.main()->dialogHost();
+    QVERIFY(host);
+    QVERIFY(!host->isVisible());
     // Cancelled: the file in use stays and the dialog forgets the proposed name.
     QCOMPARE(session.state.CurrentDataFile, first);
-    QCOMPARE(session.context.startupWindow->dialogState().fileName, first);
+    QCOMPARE(host->dialogState().fileName, first);
 
     session.state.SelYear = 1999;
-    QCOMPARE(OpenDataFile(session.context), DialogOutcome::Cancelled);
+    QCOMPARE(OpenDataFile(session.context, session.main()->fileDialog()), DialogOutcome::Cancelled);
     QCOMPARE(session.state.SelYear, 1999);
     QCOMPARE(session.platform.openRequests.last().fileName, first);
   }
@@ -242,19 +240,19 @@ class StartupTest : public QObject {
     const QString second = dir_.filePath("b.dat");
     session.platform.saveResults = {first, second};
     session.start()->createNewFile();
-    QCOMPARE(NewDataFile(session.context), DialogOutcome::Chosen);
+    QCOMPARE(NewDataFile(session.context, session.main()->fileDialog()), DialogOutcome::Chosen);
     QCOMPARE(session.state.CurrentDataFile, second);
     QCOMPARE(session.state.PreviousDataFile, first);
     QCOMPARE(readBytes(second), kMarkerLine);
 
     session.platform.openResults = {first};
-    QCOMPARE(OpenDataFile(session.context), DialogOutcome::Chosen);
+    QCOMPARE(OpenDataFile(session.context, session.main()->fileDialog()), DialogOutcome::Chosen);
     QCOMPARE(session.state.CurrentDataFile, first);
     QCOMPARE(session.platform.openRequests.last().fileName, second);
 
     // A file that cannot be created leaves the file in use as it was.
     session.platform.saveResults = {dir_.filePath("missing/c.dat")};
-    QCOMPARE(NewDataFile(session.context), DialogOutcome::Failed);
+    QCOMPARE(NewDataFile(session.context, session.main()->fileDialog()), DialogOutcome::Failed);
     QCOMPARE(session.state.CurrentDataFile, first);
     QCOMPARE(session.platform.messages.size(), 1);
   }
@@ -264,14 +262,14 @@ class StartupTest : public QObject {
     StartupWindow* window = session.start();
     child<QPushButton>(window, "Command3")->click();
     QVERIFY(session.quits >= 1);
-    QVERIFY(!session.context.mainWindow);
+    QVERIFY(!session.main());
   }
 
   void closingTheMainWindowAsksFirst() {
     Session session;
     session.platform.saveResults = {dir_.filePath("close.dat")};
     session.start()->createNewFile();
-    MainWindow* main = session.context.mainWindow;
+    MainWindow* main = session.main();
     QVERIFY(main);
     QCOMPARE(main->objectName(), "Form2");
     QCOMPARE(main->windowTitle(), "Yotenna Version 1.1.5");

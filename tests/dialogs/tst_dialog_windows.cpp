@@ -17,14 +17,14 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "app/UiSupport.h"
-#include "dialogs/SearchWindow.h"
-#include "dialogs/UsageHelpWindow.h"
-#include "dialogs/VersionWindow.h"
-#include "editor/EditorWindow.h"
+#include "dialogs/widgets/SearchWindow.h"
+#include "dialogs/widgets/UsageHelpWindow.h"
+#include "dialogs/widgets/VersionWindow.h"
+#include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
 #include "support/FakeViews.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/UiSupport.h"
-#include "editor/EditorWindow.h"
+#include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
 #include "support/FakeViews.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "app/MainViews.h"
+#include "ui/MainViews.h"
 
 // The main window's views as a log of the calls made to them, in order.
 class FakeViews : public MainViews {

@@ -7,18 +7,18 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "alarm/AlarmPopup.h"
+#include "alarm/widgets/AlarmPopup.h"
 #include "app/DateDialog.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
-#include "app/UiSupport.h"
-#include "dialogs/SearchWindow.h"
-#include "dialogs/UsageHelpWindow.h"
-#include "dialogs/VersionWindow.h"
-#include "editor/EditorWindow.h"
+#include "dialogs/widgets/SearchWindow.h"
+#include "dialogs/widgets/UsageHelpWindow.h"
+#include "dialogs/widgets/VersionWindow.h"
+#include "editor/widgets/EditorWindow.h"
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
+#include "ui/UiSupport.h"
 
 namespace {
 
@@ -61,7 +61,6 @@ int main(int argc, char* argv[]) {
   AppContext context{state, platform, [] {}};
 
   auto* startup = new StartupWindow(context);
-  context.startupWindow = startup;
   startup->load();
   startup->show();
   shoot(folder, "form1-startup");
@@ -91,7 +90,6 @@ int main(int argc, char* argv[]) {
   state.SelDay = 3;
   state.MonthDays[0] = 1;
   MainWindow main(context);
-  context.mainWindow = &main;
   main.show();
   shoot(folder, "form2-main");
   main.setDisplayMode(0);
@@ -134,7 +132,7 @@ int main(int argc, char* argv[]) {
     shoot(folder, QLatin1String(name), {&editor});
   }
   {
-    DateDialog dialog(context, main);
+    DateDialog dialog(context, main, &main);
     dialog.show();
     shoot(folder, "form3-date", {&dialog});
   }

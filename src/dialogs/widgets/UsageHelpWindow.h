@@ -3,8 +3,8 @@
 
 #include <QDialog>
 
-#include "app/AppContext.h"
-#include "app/MainViews.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class UsageHelpWindow : public QDialog {
   Q_OBJECT

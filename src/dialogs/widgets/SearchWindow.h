@@ -5,8 +5,8 @@
 #include <QDialog>
 #include <array>
 
-#include "app/AppContext.h"
-#include "app/MainViews.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class QLineEdit;
 class QPushButton;

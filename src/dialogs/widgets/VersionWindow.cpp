@@ -1,4 +1,4 @@
-#include "dialogs/VersionWindow.h"
+#include "dialogs/widgets/VersionWindow.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/UiSupport.h"
 #include "dialogs/WindowsRegistry.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "alarm/AlarmPopup.h"
+#include "alarm/widgets/AlarmPopup.h"
 
 #include <QFontMetricsF>
 #include <QImage>
@@ -8,8 +8,8 @@
 #include <cmath>
 
 #include "alarm/ClockText.h"
-#include "app/CaptionLabel.h"
-#include "app/UiSupport.h"
+#include "ui/CaptionLabel.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/UiSupport.h"
+#include "ui/UiSupport.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

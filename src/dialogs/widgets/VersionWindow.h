@@ -3,10 +3,10 @@
 
 #include <QDialog>
 
-#include "app/AppContext.h"
-#include "app/MainViews.h"
 #include "dialogs/Registry.h"
 #include "dialogs/VersionInfo.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class VersionWindow : public QDialog {
   Q_OBJECT

@@ -1,10 +1,10 @@
-#include "dialogs/UsageHelpWindow.h"
+#include "dialogs/widgets/UsageHelpWindow.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <algorithm>
 
-#include "app/UiSupport.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "alarm/AlarmController.h"
+#include "alarm/widgets/AlarmController.h"
 
 #include <QApplication>
 #include <QImage>
 
-#include "alarm/AlarmPopup.h"
 #include "alarm/ClockText.h"
 #include "alarm/MinuteScan.h"
+#include "alarm/widgets/AlarmPopup.h"
 
 AlarmController::AlarmController(AppContext& context, MainViews& views,
                                  ClockTextSetter setClockText, QObject* parent)

@@ -3,8 +3,8 @@
 
 #include <QWidget>
 
-#include "app/AppContext.h"
-#include "app/MainViews.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class CaptionLabel;
 class QImage;

@@ -1,4 +1,4 @@
-#include "app/CaptionLabel.h"
+#include "ui/CaptionLabel.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

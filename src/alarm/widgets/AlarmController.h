@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "alarm/MinuteTracker.h"
-#include "app/AppContext.h"
-#include "app/MainViews.h"
+#include "ui/AppContext.h"
+#include "ui/MainViews.h"
 
 class AlarmPopup;
 struct FiredTimer;

@@ -1,4 +1,4 @@
-#include "dialogs/SearchWindow.h"
+#include "dialogs/widgets/SearchWindow.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -13,10 +13,10 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "app/UiSupport.h"
 #include "calendar/TimerList.h"
 #include "dialogs/Search.h"
-#include "editor/EditorWindow.h"
+#include "editor/widgets/EditorWindow.h"
+#include "ui/UiSupport.h"
 
 namespace {
 

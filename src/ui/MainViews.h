@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <initializer_list>
 
 // The main window's view procedures, as the other windows (editor, date dialog, search,
 // alarm pop-up) call them after a change. Each reads the shared state and the data file.
@@ -20,3 +21,10 @@ class MainViews {
   // The main window's frame on the screen, for windows that place themselves relative to it.
   virtual QRect mainWindowGeometry() const = 0;
 };
+
+// Runs view procedures in the order given, then reports a failure to read the data file once.
+inline void refreshViews(MainViews& views,
+                         std::initializer_list<void (MainViews::*)()> procedures) {
+  for (auto procedure : procedures) (views.*procedure)();
+  views.finishRefresh();
+}

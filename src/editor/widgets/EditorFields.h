@@ -1,0 +1,62 @@
+#pragma once
+// The pieces the record editor's two halves are built from: labels, number boxes, the coloured
+// panels, and the fitting of captions into the sizes the layout gives them.
+
+#include <QColor>
+#include <QLabel>
+#include <QRect>
+#include <QStringList>
+
+class QComboBox;
+class QKeyEvent;
+class QLineEdit;
+class QPushButton;
+
+inline const QColor kScheduleColour(192, 255, 192);
+inline const QColor kTimerColour(192, 192, 255);
+
+inline constexpr int kSubjectLimit = 20;
+inline constexpr int kContentLimit = 50;
+inline constexpr int kTitleLimit = 20;
+
+// "00" to "nn" for a number list.
+QStringList numberItems(int first, int last);
+
+void paintBackground(QWidget* widget, const QColor& colour);
+
+// A typed character as the keyboard filter sees it: Enter 13, Backspace 8, a printable
+// character its code; -1 for keys that type nothing (arrows, Tab, Delete, shortcuts).
+int typedCode(const QKeyEvent& key);
+
+// A one-line box keeps what fits when more is typed or pasted; a text set by the program (a
+// stored record) is left whole so that it still matches the file.
+void limitTyping(QLineEdit* edit, int limit);
+
+// A caption beside a field, placed by its top-left corner.
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, double left, double top);
+
+// An editable combo box for a number: a list to choose from, digits typed through the filter.
+QComboBox* digitCombo(QWidget* parent, const char* name, QRect rect, const QStringList& items,
+                      const QString& tip, const QString& accessibleName);
+
+// A button of the bottom row; Enter clicks the button that has the focus and no other.
+QPushButton* rowButton(QWidget* parent, const char* name, const QString& caption, QRect rect,
+                       const QString& tip);
+
+// The layout was drawn for a narrower font than some systems have: these shrink a control's
+// font until its text shows whole instead of clipping the ends.
+void fitButtonCaption(QPushButton* button);
+void fitDigits(QComboBox* box, int digits);
+
+// A coloured panel with its heading at the top. The blank the font keeps above its glyphs is
+// left out, so that a tall font's glyphs still end above the fields lying over the panel.
+class PanelHeading : public QLabel {
+ public:
+  PanelHeading(const QString& text, const QColor& colour, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  int blankAbove_ = 0;
+};
