@@ -11,7 +11,10 @@ if [ ! -x "$shooter" ]; then
   echo "missing $shooter: run 'make build' first" >&2
   exit 1
 fi
-display=:97
+# The first free display from :97 on, so that runs side by side do not meet.
+n=97
+while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+display=:$n
 Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null || true' EXIT
