@@ -358,6 +358,9 @@ void MainWindow::applyClientHeight(int windowHeightTwips) {
 // --- view procedures ---------------------------------------------------------------------
 
 void MainWindow::ShowDateHeading() {
+  // Every change of the selected year or month is shown through here (the editor's add and
+  // the search's included), so this is where a day beyond the new month's end is pulled back.
+  clampSelectedDay();
   SharedState& state = context_.state;
   const QDate selected(state.SelYear, state.SelMonth, state.SelDay);
   heading_->setText(dayHeading(selected));
@@ -445,7 +448,6 @@ void MainWindow::clampSelectedDay() {
 }
 
 void MainWindow::loadDateViews() {
-  clampSelectedDay();
   ShowDateHeading();
   ShowDayHoliday();
   LoadDaySchedules();

@@ -21,6 +21,7 @@
 #include "app/DateDialog.h"
 #include "app/MainWindow.h"
 #include "calendar/DateNavigation.h"
+#include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
 #include "ui/UiSupport.h"
@@ -721,6 +722,29 @@ class MainWindowTest : public QObject {
     const qsizetype count = names.size();
     names.removeDuplicates();
     QCOMPARE(names.size(), count);
+  }
+
+  // An entry added into a shorter month must not leave the 31st of February selected.
+  void addIntoAShorterMonthKeepsTheSelectedDateWhole() {
+    Fixture f(kMarkerLine, QDate(2001, 1, 31));
+    {
+      EditorWindow editor(f.context, *f.window, f.window.get());
+      editor.prepareNewEntry(f.heading());
+      editor.findChild<QComboBox*>("Combo2")->setEditText("02");
+      editor.findChild<QComboBox*>("Combo3")->setEditText("10");
+      editor.findChild<QLineEdit*>("Text1")->setText("会議");
+      editor.findChild<QPushButton*>("Command1")->click();
+    }
+    QCOMPARE(f.selected(), QDate(2001, 2, 28));
+    QCOMPARE(f.heading(), "2001/02/28(水)の予定");
+    QCOMPARE(f.cellItems(10), QStringList({"会議"}));
+    QVERIFY(f.platform.messages.isEmpty());
+
+    EditorWindow next(f.context, *f.window, f.window.get());
+    next.prepareNewEntry(f.heading());
+    QCOMPARE(next.scheduleInput().dayText, "28");
+    f.window->moveSelectedDate(DateMove::DayForward);
+    QCOMPARE(f.selected(), QDate(2001, 3, 1));
   }
 };
 
