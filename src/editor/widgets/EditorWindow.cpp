@@ -255,10 +255,10 @@ bool EditorWindow::openTimerRow(const QStringList& columns) {
   if (context_.platform.loadPicture(state.TimerImageFile, &image, &error)) {
     timer_->showPicture(image);
   } else {
-    // A picture that has gone missing must not lock its timer away: say so, and open the
-    // timer without one, so that it can be given another picture or deleted.
+    // A picture that cannot be loaded now (a stick not plugged in) must neither lock its timer
+    // away nor be lost: say so and show the empty frame, but keep the stored path, so that a
+    // change of, say, the minute writes the timer with its picture as it was.
     warn(context_.platform, error);
-    state.TimerImageFile.clear();
     timer_->showEmptyPictureFrame();
   }
 

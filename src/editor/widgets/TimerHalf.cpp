@@ -283,15 +283,14 @@ void TimerHalf::choosePicture() {
                               QStringLiteral("GIF 形式(*.gif)"), QStringLiteral("All(*.*)")},
                              false});
   if (!chosen) return;
-  SharedState& state = context_.state;
-  state.TimerImageFile = *chosen;
   QImage image;
   QString error;
   if (!platform.loadPicture(*chosen, &image, &error)) {
-    // The picture shown before stays; the timer is just not given the unreadable one.
+    // The picture shown before stays, and so does its path: the timer keeps what it had
+    // rather than losing its picture to a file that could not be read.
     warn(platform, error);
-    state.TimerImageFile.clear();
     return;
   }
+  context_.state.TimerImageFile = *chosen;
   showPicture(image);
 }
