@@ -91,6 +91,12 @@ EditorResult refusedInput(const QStringList& problems) {
   return result;
 }
 
+QString normalisedLineBreaks(QString text) {
+  text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(u'\r', u'\n');
+  return text;
+}
+
 void finishRewrite(EditorResult& result, const RewriteResult& rewrite, const QString& action) {
   result.status = rewrite.status;
   if (!rewrite.status) {

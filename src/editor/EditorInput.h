@@ -110,6 +110,7 @@ inline const QString kTitleTooLong = QStringLiteral("題名は２０文字まで
 inline const QString kWeekdayWrong = QStringLiteral("曜日がおかしいです。");
 inline const QString kTimeWrong = QStringLiteral("時間の設定がおかしいです。");
 inline const QString kPictureMissing = QStringLiteral("画像の指定が変です。");
+inline const QString kNoMatchingEntry = QStringLiteral("該当する予定がありません");
 }  // namespace editortext
 
 // Helpers shared by the schedule and the timer operations.
@@ -131,6 +132,10 @@ QString entryDateText(QStringView year, QStringView month, QStringView day);
 // double quote or a line break (they would break the record apart when it is read back) or a
 // character with no Shift-JIS form.
 std::optional<QString> unusableTextMessage(const QString& fieldName, const QString& text);
+
+// The text with every line break (CR LF, CR or LF) as one LF, the way a text box holds it: a
+// stored text and the editor's copy of it compare equal whatever line breaks the file used.
+QString normalisedLineBreaks(QString text);
 
 // At least two digits, as the "00" number format writes them ("3" -> "03", -5 -> "-05").
 QString twoDigits(long long value);

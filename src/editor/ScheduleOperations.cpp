@@ -32,10 +32,27 @@ bool flagsMatch(const ScheduleRecord& record, const EditorSnapshot& snapshot) {
          record.DeleteFlag.isSet() == (snapshot[14] == u"1");
 }
 
+// Files written elsewhere may hold a line break inside a text; the editor's boxes hold it as LF.
+bool sameText(const QString& stored, const QString& edited) {
+  return stored == edited || normalisedLineBreaks(stored) == normalisedLineBreaks(edited);
+}
+
 bool textsMatch(const ScheduleRecord& record, const QString& date, const QString& subject,
                 const QString& content) {
-  return record.EntryDate.toText() == date && record.Subject.toText() == subject &&
-         record.Content.toText() == content;
+  return record.EntryDate.toText() == date && sameText(record.Subject.toText(), subject) &&
+         sameText(record.Content.toText(), content);
+}
+
+// A text the user left as it was is written back as it was stored, line breaks included.
+void keepUnchangedText(Field& replacement, const Field& stored, const QString& edited) {
+  if (stored.toText() != edited && sameText(stored.toText(), edited)) replacement = stored;
+}
+
+// A delete or update that found nothing says so and keeps the editor open with its input.
+void reportNoMatch(EditorResult& result) {
+  if (result.outcome != EditorOutcome::Done || result.matched) return;
+  result.outcome = EditorOutcome::InputRefused;
+  result.message = EditorMessage{editortext::kNoMatchingEntry, kAppTitle, MessageIcon::Warning};
 }
 
 }  // namespace
@@ -114,6 +131,7 @@ EditorResult deleteSchedule(const QString& dataFile, const ScheduleInput& input,
     sink.write(record);
   };
   finishRewrite(result, rewriteDataFile(dataFile, steps), QStringLiteral("予定を削除"));
+  reportNoMatch(result);
   return result;
 }
 
@@ -124,23 +142,31 @@ EditorResult updateSchedule(const QString& dataFile, const ScheduleInput& input,
   QStringList problems;
   const std::optional<QDate> newDate = dateOf(input.yearText, input.monthText, input.dayText);
   if (!newDate) problems << editortext::kDateWrong;
-  if (const auto problem = unusableTextMessage(kSubjectName, input.subject)) problems << *problem;
-  if (const auto problem = unusableTextMessage(kContentName, input.content)) problems << *problem;
+  // A text left as it was is copied as stored, so a line break it came with is no problem.
+  const auto checkText = [&](const QString& name, const QString& text, const QString& before) {
+    if (sameText(before, text)) return;
+    if (const auto problem = unusableTextMessage(name, text)) problems << *problem;
+  };
+  checkText(kSubjectName, input.subject, snapshot[10]);
+  checkText(kContentName, input.content, snapshot[11]);
   if (!problems.isEmpty()) return refusedInput(problems);
 
   const QString oldDate = entryDateText(snapshot[1], snapshot[2], snapshot[3]);
-  const ScheduleRecord replacement = recordFrom(*newDate, input);
   EditorResult result;
   RewriteSteps steps;
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
     if (!result.matched && textsMatch(record, oldDate, snapshot[10], snapshot[11]) &&
         flagsMatch(record, snapshot)) {
       result.matched = true;
+      ScheduleRecord replacement = recordFrom(*newDate, input);
+      keepUnchangedText(replacement.Subject, record.Subject, input.subject);
+      keepUnchangedText(replacement.Content, record.Content, input.content);
       sink.write(replacement);
       return;
     }
     sink.write(record);
   };
   finishRewrite(result, rewriteDataFile(dataFile, steps), QStringLiteral("予定を更新"));
+  reportNoMatch(result);
   return result;
 }

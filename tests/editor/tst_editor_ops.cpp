@@ -266,10 +266,45 @@ class EditorOpsTest : public QObject {
     QFETCH(EditorSnapshot, snapshot);
     QFETCH(QByteArray, after);
     const EditorResult result = deleteSchedule(file(before), editor, snapshot);
-    QCOMPARE(result.outcome, EditorOutcome::Done);
-    QVERIFY(!result.message);
     QCOMPARE(readBytes(path_), after);
     QCOMPARE(result.matched, before != after);
+    if (result.matched) {
+      QCOMPARE(result.outcome, EditorOutcome::Done);
+      QVERIFY(!result.message);
+    } else {
+      // Nothing found is said, and the editor stays open: it is not a delete that was done.
+      QCOMPARE(result.outcome, EditorOutcome::InputRefused);
+      QVERIFY(result.message);
+      QCOMPARE(result.message->text, "該当する予定がありません");
+    }
+  }
+
+  // Files written elsewhere may carry CR LF (or a lone CR) inside a quoted text; the editor's
+  // boxes hold every line break as LF. Such an entry is still found, and what the user did not
+  // change is written back as it was stored.
+  void entriesWithLineBreaksAreFound_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("CR LF") << QByteArray("a\r\nb");
+    QTest::newRow("lone CR") << QByteArray("a\rb");
+    QTest::newRow("LF") << QByteArray("a\nb");
+  }
+  void entriesWithLineBreaksAreFound() {
+    QFETCH(QByteArray, content);
+    const QByteArray other = entry("2024/03/01", "b", "");
+    const QByteArray stored = entry("2024/05/01", kKenmei, content) + other + kMarkerLine;
+    const ScheduleInput opened = scheduleInput("2024", "05", "01", "件名", "a\nb");
+
+    ScheduleInput finished = opened;
+    finished.done = true;
+    EditorResult result = updateSchedule(file(stored), finished, snapshotOf(opened));
+    QCOMPARE(result.outcome, EditorOutcome::Done);
+    QVERIFY(result.matched);
+    QCOMPARE(readBytes(path_),
+             entry("2024/05/01", kKenmei, content, "1", "0") + other + kMarkerLine);
+
+    result = deleteSchedule(file(stored), opened, snapshotOf(opened));
+    QCOMPARE(result.outcome, EditorOutcome::Done);
+    QCOMPARE(readBytes(path_), other + kMarkerLine);
   }
 
   void updateRewritesTheFirstMatchInPlace() {
@@ -293,7 +328,8 @@ class EditorOpsTest : public QObject {
                                    entry("2024/05/01", "", "") + older + kMarkerLine + kTimerA);
 
     const EditorResult none = updateSchedule(path_, edited, snapshotOf(opened));
-    QCOMPARE(none.outcome, EditorOutcome::Done);
+    QCOMPARE(none.outcome, EditorOutcome::InputRefused);
+    QCOMPARE(none.message->text, "該当する予定がありません");
     QVERIFY(!none.matched);
     QVERIFY(!none.fileChanged);
   }

@@ -595,7 +595,8 @@ class EditorWindowTest : public QObject {
     QCOMPARE(s.platform.messages.first().text, "画像ファイル「/pics/gone.bmp」が見つかりません");
     QCOMPARE(s.platform.messages.first().title, "Yotenna");
     QCOMPARE(s.platform.messages.first().buttons, MessageButtons::Ok);
-    QCOMPARE(s.state.TimerImageFile, "");
+    // The path stays: the picture may only be away for now (a stick not plugged in).
+    QCOMPARE(s.state.TimerImageFile, "/pics/gone.bmp");
     QVERIFY(!s.get("Image1")->isVisibleTo(&s.window));
     QVERIFY(s.get("Line2")->isVisibleTo(&s.window));
     QCOMPARE(s.enabled({"Command6", "Command7", "Command8"}), "011");
@@ -603,6 +604,37 @@ class EditorWindowTest : public QObject {
     QCOMPARE(s.fileBytes(), kMarkerLine + kMedicine);
     QCOMPARE(s.views.calls, QStringList({"LoadTimerList", "finishRefresh"}));
     QVERIFY(!s.window.isVisible());
+  }
+
+  void timerWithMissingPictureKeepsItOnUpdate() {
+    Session s(kMarkerLine + kMedicine + kWakeUp);
+    QVERIFY(s.showActive());
+    QVERIFY(s.window.openTimerRow({"起床", "毎日", "", "06:00", "/pics/gone.bmp"}));
+    s.setText("Combo9", "15");
+    s.click("Command8");
+    QCOMPARE(s.fileBytes(),
+             kMarkerLine + kMedicine +
+                 timerLine({kKishou, "2", "", "", "", "06", "15", "/pics/gone.bmp"}));
+    QVERIFY(!s.window.isVisible());
+  }
+
+  void entryThatIsNoLongerThereIsSaidSo_data() {
+    QTest::addColumn<QString>("button");
+    QTest::newRow("delete") << "Command2";
+    QTest::newRow("update") << "Command3";
+  }
+  void entryThatIsNoLongerThereIsSaidSo() {
+    QFETCH(QString, button);
+    Session s(kOldEntry + kMarkerLine + kMedicine);
+    QVERIFY(s.showActive());
+    s.window.openScheduleRow(kHeading, {"会議", "資料", "まだ", "残る"});
+    s.click(button);
+    QCOMPARE(s.platform.messages.size(), 1);
+    QCOMPARE(s.platform.messages.first().text, "該当する予定がありません");
+    QCOMPARE(s.platform.messages.first().icon, MessageIcon::Warning);
+    QVERIFY(s.window.isVisible());
+    QVERIFY(s.views.calls.isEmpty());
+    QCOMPARE(s.fileBytes(), kOldEntry + kMarkerLine + kMedicine);
   }
 
   void addTimerThroughTheWindow() {
@@ -700,13 +732,13 @@ class EditorWindowTest : public QObject {
     QVERIFY(s.platform.messages.isEmpty());
     QCOMPARE(image->pixmap().size(), QSize(8, 8));
 
-    // Unreadable: the error, no picture for the timer, the old one still in view.
+    // Unreadable: the error; the picture in view and its path both stay.
     s.platform.openResults = {QString("/pics/notes.txt")};
     s.click("Command10");
     QCOMPARE(s.platform.messages.size(), 1);
     QCOMPARE(s.platform.messages.first().text, "画像ファイル「/pics/notes.txt」が見つかりません");
     QCOMPARE(s.platform.messages.first().title, "Yotenna");
-    QCOMPARE(s.state.TimerImageFile, "");
+    QCOMPARE(s.state.TimerImageFile, "/pics/first.gif");
     QVERIFY(image->isVisibleTo(&s.window));
     QCOMPARE(image->pixmap().size(), QSize(8, 8));
   }
