@@ -91,6 +91,28 @@ QPushButton* rowButton(QWidget* parent, const char* name, const QString& caption
   return button;
 }
 
+void HalfButtons::enable(bool canAdd, bool canRemove, bool canUpdate) {
+  add->setEnabled(canAdd);
+  remove->setEnabled(canRemove);
+  update->setEnabled(canUpdate);
+  reset->setEnabled(true);
+}
+
+HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left,
+                            const std::array<QString, 4>& tips) {
+  const std::array<QString, 4> captions{QStringLiteral("追加"), QStringLiteral("削除"),
+                                        QStringLiteral("更新"), QStringLiteral("項目の初期化")};
+  const std::array<double, 4> offsets{0, 1320, 2640, 4080};
+  const std::array<double, 4> widths{1335, 1335, 1455, 1335};
+  std::array<QPushButton*, 4> made{};
+  for (size_t i = 0; i < made.size(); ++i) {
+    const QByteArray name = "Command" + QByteArray::number(firstNumber + static_cast<int>(i));
+    made[i] = rowButton(parent, name.constData(), captions[i],
+                        twipsRect(left + offsets[i], 3000, widths[i], 495), tips[i]);
+  }
+  return HalfButtons{made[0], made[1], made[2], made[3]};
+}
+
 namespace {
 
 // Shrinks a control's font, a quarter point at a time, until text fits in room pixels.

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QRect>
 #include <QStringList>
+#include <array>
 
 class QComboBox;
 class QKeyEvent;
@@ -42,6 +43,21 @@ QComboBox* digitCombo(QWidget* parent, const char* name, QRect rect, const QStri
 // A button of the bottom row; Enter clicks the button that has the focus and no other.
 QPushButton* rowButton(QWidget* parent, const char* name, const QString& caption, QRect rect,
                        const QString& tip);
+
+// The four buttons of one half along the bottom row.
+struct HalfButtons {
+  QPushButton* add = nullptr;     // 追加
+  QPushButton* remove = nullptr;  // 削除
+  QPushButton* update = nullptr;  // 更新
+  QPushButton* reset = nullptr;   // 項目の初期化, always enabled
+
+  void enable(bool canAdd, bool canRemove, bool canUpdate);
+};
+
+// Command<firstNumber> to Command<firstNumber + 3>, the first at left twips; tips in the
+// buttons' order.
+HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left,
+                            const std::array<QString, 4>& tips);
 
 // The layout was drawn for a narrower font than some systems have: these shrink a control's
 // font until its text shows whole instead of clipping the ends.

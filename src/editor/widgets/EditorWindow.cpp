@@ -49,14 +49,16 @@ EditorWindow::EditorWindow(AppContext& context, MainViews& views, QWidget* paren
 void EditorWindow::createBottomRow() {
   schedule_->createButtons();
   timer_->createButtons();
-  connect(schedule_->add, &QPushButton::clicked, this, &EditorWindow::addScheduleClicked);
-  connect(schedule_->remove, &QPushButton::clicked, this, &EditorWindow::deleteScheduleClicked);
-  connect(schedule_->update, &QPushButton::clicked, this, &EditorWindow::updateScheduleClicked);
-  connect(schedule_->resetButton, &QPushButton::clicked, this, &EditorWindow::resetSchedule);
-  connect(timer_->add, &QPushButton::clicked, this, &EditorWindow::addTimerClicked);
-  connect(timer_->remove, &QPushButton::clicked, this, &EditorWindow::deleteTimerClicked);
-  connect(timer_->update, &QPushButton::clicked, this, &EditorWindow::updateTimerClicked);
-  connect(timer_->resetButton, &QPushButton::clicked, this, &EditorWindow::resetTimer);
+  connect(schedule_->buttons.add, &QPushButton::clicked, this, &EditorWindow::addScheduleClicked);
+  connect(schedule_->buttons.remove, &QPushButton::clicked, this,
+          &EditorWindow::deleteScheduleClicked);
+  connect(schedule_->buttons.update, &QPushButton::clicked, this,
+          &EditorWindow::updateScheduleClicked);
+  connect(schedule_->buttons.reset, &QPushButton::clicked, this, &EditorWindow::resetSchedule);
+  connect(timer_->buttons.add, &QPushButton::clicked, this, &EditorWindow::addTimerClicked);
+  connect(timer_->buttons.remove, &QPushButton::clicked, this, &EditorWindow::deleteTimerClicked);
+  connect(timer_->buttons.update, &QPushButton::clicked, this, &EditorWindow::updateTimerClicked);
+  connect(timer_->buttons.reset, &QPushButton::clicked, this, &EditorWindow::resetTimer);
 
   // The eight characters spread over the whole width, six full-width spaces apart.
   const QString characters = QStringLiteral("編集画面を閉じる");
@@ -74,11 +76,13 @@ void EditorWindow::createBottomRow() {
 void EditorWindow::setTabOrderAndKeys() {
   const ScheduleHalf& s = *schedule_;
   const TimerHalf& t = *timer_;
-  const QList<QWidget*> order{
-      s.year,   s.month,       s.day,           s.subject,     s.content,  s.done,    s.deleteNext,
-      t.title,  t.year,        t.month,         t.day,         t.weekday,  t.hour,    t.minute,
-      s.add,    s.remove,      s.update,        s.resetButton, close_,     t.add,     t.remove,
-      t.update, t.resetButton, t.pictureButton, t.kinds[0],    t.kinds[1], t.kinds[2]};
+  const QList<QWidget*> order{s.year,           s.month,          s.day,           s.subject,
+                              s.content,        s.done,           s.deleteNext,    t.title,
+                              t.year,           t.month,          t.day,           t.weekday,
+                              t.hour,           t.minute,         s.buttons.add,   s.buttons.remove,
+                              s.buttons.update, s.buttons.reset,  close_,          t.buttons.add,
+                              t.buttons.remove, t.buttons.update, t.buttons.reset, t.pictureButton,
+                              t.kinds[0],       t.kinds[1],       t.kinds[2]};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   auto rule = [this](QWidget* field, int limit, TypedKeys keys, std::function<QWidget*()> next) {
@@ -90,14 +94,14 @@ void EditorWindow::setTabOrderAndKeys() {
   rule(s.month, 2, TypedKeys::Digits, to(s.day));
   rule(s.day, 2, TypedKeys::Digits, to(s.subject));
   rule(s.subject, 0, TypedKeys::Any, to(s.content));
-  rule(s.content, 0, TypedKeys::Any, to(s.add));
+  rule(s.content, 0, TypedKeys::Any, to(s.buttons.add));
   rule(t.title, 0, TypedKeys::Any, [this] { return timer_->fieldAfterTitle(); });
   rule(t.year, 4, TypedKeys::Digits, to(t.month));
   rule(t.month, 2, TypedKeys::Digits, to(t.day));
   rule(t.day, 2, TypedKeys::Digits, to(t.hour));
   rule(t.weekday, 0, TypedKeys::DigitsNoBackspace, to(t.hour));
   rule(t.hour, 2, TypedKeys::Digits, to(t.minute));
-  rule(t.minute, 2, TypedKeys::Digits, to(t.add));
+  rule(t.minute, 2, TypedKeys::Digits, to(t.buttons.add));
 }
 
 bool EditorWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -204,8 +208,8 @@ TimerInput EditorWindow::timerInput() const { return timer_->input(); }
 void EditorWindow::prepareNewEntry(const QString& headingText) {
   FillEditorCombos();
   schedule_->setFields(QString(), QString(), false, false);
-  schedule_->setButtons(true, false, false);
-  timer_->setButtons(true, false, false);
+  schedule_->buttons.enable(true, false, false);
+  timer_->buttons.enable(true, false, false);
   schedule_->setDate(headingText.mid(0, 4), headingText.mid(5, 2), headingText.mid(8, 2));
   schedule_->setDateEnabled(true);
 }
@@ -221,8 +225,8 @@ void EditorWindow::openScheduleRow(const QString& headingText, const QStringList
   schedule_->setFields(columns.value(0), columns.value(1), columns.value(2) != u"まだ",
                        columns.value(3) != u"残る");
   FillEditorCombos();
-  schedule_->setButtons(false, true, true);
-  timer_->setButtons(true, false, false);
+  schedule_->buttons.enable(false, true, true);
+  timer_->buttons.enable(true, false, false);
   // The date of a stored entry is its key; it cannot be changed here.
   schedule_->setDateEnabled(false);
   timer_->hidePicture();
@@ -262,9 +266,9 @@ bool EditorWindow::openTimerRow(const QStringList& columns) {
     timer_->showEmptyPictureFrame();
   }
 
-  timer_->add->setEnabled(false);
-  timer_->remove->setEnabled(true);
-  timer_->update->setEnabled(true);
+  timer_->buttons.add->setEnabled(false);
+  timer_->buttons.remove->setEnabled(true);
+  timer_->buttons.update->setEnabled(true);
   PrepareEditor();
   return true;
 }
@@ -339,5 +343,5 @@ void EditorWindow::updateTimerClicked() {
 void EditorWindow::resetTimer() {
   FillEditorCombos();
   timer_->clearTitle();
-  timer_->setButtons(true, false, false);
+  timer_->buttons.enable(true, false, false);
 }

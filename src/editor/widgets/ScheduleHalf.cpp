@@ -62,15 +62,11 @@ ScheduleHalf::ScheduleHalf(QWidget* editor) : QObject(editor), editor_(editor) {
 }
 
 void ScheduleHalf::createButtons() {
-  add = rowButton(editor_, "Command1", QStringLiteral("追加"), twipsRect(0, 3000, 1335, 495),
-                  QStringLiteral("予定を追加します"));
-  remove = rowButton(editor_, "Command2", QStringLiteral("削除"), twipsRect(1320, 3000, 1335, 495),
-                     QStringLiteral("この予定を削除します"));
-  update = rowButton(editor_, "Command3", QStringLiteral("更新"), twipsRect(2640, 3000, 1455, 495),
-                     QStringLiteral("この予定を書き換えます"));
-  resetButton = rowButton(editor_, "Command4", QStringLiteral("項目の初期化"),
-                          twipsRect(4080, 3000, 1335, 495),
-                          QStringLiteral("予定の項目を空にして、新しい予定にします"));
+  buttons =
+      makeHalfButtons(editor_, 1, 0,
+                      {QStringLiteral("予定を追加します"), QStringLiteral("この予定を削除します"),
+                       QStringLiteral("この予定を書き換えます"),
+                       QStringLiteral("予定の項目を空にして、新しい予定にします")});
 }
 
 ScheduleInput ScheduleHalf::input() const {
@@ -98,20 +94,11 @@ void ScheduleHalf::setFields(const QString& subjectText, const QString& contentT
   deleteNext->setChecked(isDeleteNext);
 }
 
-void ScheduleHalf::setButtons(bool canAdd, bool canRemove, bool canUpdate) {
-  add->setEnabled(canAdd);
-  remove->setEnabled(canRemove);
-  update->setEnabled(canUpdate);
-  resetButton->setEnabled(true);
-}
-
 void ScheduleHalf::reset(const QDate& today) {
   setFields(QString(), QString(), false, false);
   subject->setEnabled(true);
   content->setEnabled(true);
-  add->setEnabled(true);
-  remove->setEnabled(false);
-  update->setEnabled(false);
+  buttons.enable(true, false, false);
   setDate(QString::number(today.year()), editorinput::twoDigits(today.month()),
           editorinput::twoDigits(today.day()));
   setDateEnabled(true);

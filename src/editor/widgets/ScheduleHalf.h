@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "editor/EditorInput.h"
+#include "editor/widgets/EditorFields.h"
 
 class QCheckBox;
 class QComboBox;
@@ -32,23 +33,18 @@ class ScheduleHalf : public QObject {
   void setDateEnabled(bool enabled);
   // Subject, content and the two check boxes, shown as given.
   void setFields(const QString& subject, const QString& content, bool done, bool deleteNext);
-  // 追加, 削除, 更新; 項目の初期化 is always enabled.
-  void setButtons(bool add, bool remove, bool update);
   // 項目の初期化: empty fields and today's date, ready for a new entry.
   void reset(const QDate& today);
 
-  QLabel* heading = nullptr;           // Label1
-  QComboBox* year = nullptr;           // Combo1
-  QComboBox* month = nullptr;          // Combo2
-  QComboBox* day = nullptr;            // Combo3
-  QLineEdit* subject = nullptr;        // Text1
-  QPlainTextEdit* content = nullptr;   // Text2
-  QCheckBox* done = nullptr;           // Check1
-  QCheckBox* deleteNext = nullptr;     // Check2
-  QPushButton* add = nullptr;          // Command1
-  QPushButton* remove = nullptr;       // Command2
-  QPushButton* update = nullptr;       // Command3
-  QPushButton* resetButton = nullptr;  // Command4
+  QLabel* heading = nullptr;          // Label1
+  QComboBox* year = nullptr;          // Combo1
+  QComboBox* month = nullptr;         // Combo2
+  QComboBox* day = nullptr;           // Combo3
+  QLineEdit* subject = nullptr;       // Text1
+  QPlainTextEdit* content = nullptr;  // Text2
+  QCheckBox* done = nullptr;          // Check1
+  QCheckBox* deleteNext = nullptr;    // Check2
+  HalfButtons buttons;                // Command1-Command4
 
  private:
   void setContentText(const QString& text);

@@ -144,15 +144,11 @@ void TimerHalf::createPicture() {
 }
 
 void TimerHalf::createButtons() {
-  add = rowButton(editor_, "Command6", QStringLiteral("追加"), twipsRect(5400, 3000, 1335, 495),
-                  QStringLiteral("タイマーを追加します"));
-  remove = rowButton(editor_, "Command7", QStringLiteral("削除"), twipsRect(6720, 3000, 1335, 495),
-                     QStringLiteral("このタイマーを削除します"));
-  update = rowButton(editor_, "Command8", QStringLiteral("更新"), twipsRect(8040, 3000, 1455, 495),
-                     QStringLiteral("このタイマーを書き換えます"));
-  resetButton = rowButton(editor_, "Command9", QStringLiteral("項目の初期化"),
-                          twipsRect(9480, 3000, 1335, 495),
-                          QStringLiteral("タイマーの項目を今の日時にして、新しいタイマーにします"));
+  buttons = makeHalfButtons(
+      editor_, 6, 5400,
+      {QStringLiteral("タイマーを追加します"), QStringLiteral("このタイマーを削除します"),
+       QStringLiteral("このタイマーを書き換えます"),
+       QStringLiteral("タイマーの項目を今の日時にして、新しいタイマーにします")});
 }
 
 TimerInput TimerHalf::input() const {
@@ -208,13 +204,6 @@ void TimerHalf::showRow(const QStringList& columns) {
 
 void TimerHalf::setWeekday(const QString& name) {
   weekday->setCurrentIndex(weekday->findText(name));
-}
-
-void TimerHalf::setButtons(bool canAdd, bool canRemove, bool canUpdate) {
-  add->setEnabled(canAdd);
-  remove->setEnabled(canRemove);
-  update->setEnabled(canUpdate);
-  resetButton->setEnabled(true);
 }
 
 void TimerHalf::clearTitle() {

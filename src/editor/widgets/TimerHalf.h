@@ -8,6 +8,7 @@
 #include <array>
 
 #include "editor/EditorInput.h"
+#include "editor/widgets/EditorFields.h"
 #include "ui/AppContext.h"
 
 class QComboBox;
@@ -39,8 +40,6 @@ class TimerHalf : public QObject {
   // the timer is found again). The picture is not touched.
   void showRow(const QStringList& columns);
   void setWeekday(const QString& weekday);
-  // 追加, 削除, 更新; 項目の初期化 is always enabled.
-  void setButtons(bool add, bool remove, bool update);
   // The title emptied and open for typing, ready for a new timer.
   void clearTitle();
 
@@ -66,10 +65,7 @@ class TimerHalf : public QObject {
   QComboBox* hour = nullptr;             // Combo8
   QComboBox* minute = nullptr;           // Combo9
   QPushButton* pictureButton = nullptr;  // Command10
-  QPushButton* add = nullptr;            // Command6
-  QPushButton* remove = nullptr;         // Command7
-  QPushButton* update = nullptr;         // Command8
-  QPushButton* resetButton = nullptr;    // Command9
+  HalfButtons buttons;                   // Command6-Command9
 
  private:
   void createKindButtons();
