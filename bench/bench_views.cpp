@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "calendar/Holidays.h"
 #include "store/DataFileScan.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -104,6 +105,26 @@ int main(int argc, char* argv[]) {
     if (records != kEntries + kTimers) std::abort();
   });
   std::printf("reading the whole file once: %.2f ms\n", readAll);
+  // The holidays are worked out from the law on every view; one month's grid asks once, the day
+  // list once per day shown.
+  const double monthsOfALifetime = medianMilliseconds([&] {
+    qsizetype holidays = 0;
+    for (int year = 1955; year <= 2030; ++year) {
+      for (int month = 1; month <= 12; ++month) holidays += monthHolidays(year, month).size();
+    }
+    if (holidays != 1121) std::abort();
+  });
+  std::printf("holidays of one month: %.2f us (912 months of 1955-2030 in %.2f ms)\n",
+              monthsOfALifetime * 1000.0 / 912, monthsOfALifetime);
+  const double everyDay = medianMilliseconds([&] {
+    int holidays = 0;
+    for (QDate date(2026, 1, 1); date.year() == 2026; date = date.addDays(1)) {
+      holidays += holidayName(date).has_value();
+    }
+    if (holidays != 18) std::abort();
+  });
+  std::printf("holiday of one date: %.2f us (every day of 2026 in %.2f ms)\n",
+              everyDay * 1000.0 / 365, everyDay);
   std::printf("(median of %d runs each; targets: newest < 10 ms, oldest < 50 ms)\n", kRuns);
   return 0;
 }

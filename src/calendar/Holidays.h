@@ -3,31 +3,13 @@
 #include <QDate>
 #include <QList>
 #include <QString>
-#include <QStringView>
 #include <optional>
-#include <span>
 
-// The Japanese national holidays as this program knows them: fixed dates, no substitute
-// holidays, fixed equinox days, and two holidays that move to the second Monday from 2000.
-// Every rule lives in the one table behind holidayRules(), so a change of law is one row.
-
-struct HolidayRule {
-  // Marks a rule whose day is the Monday on day 8-14 of its month.
-  static constexpr int kSecondMonday = 0;
-
-  QStringView name;
-  int month = 1;
-  int day = 1;  // day of the month, or kSecondMonday
-  int firstYear = 1;
-  int lastYear = 9999;
-
-  bool appliesTo(int year) const { return year >= firstYear && year <= lastYear; }
-  // The day of the month the rule falls on in a year (whether or not it applies then).
-  int dayIn(int year) const;
-};
-
-// All rules, in the order a month's holidays are listed.
-std::span<const HolidayRule> holidayRules();
+// Japan's national holidays as the Act on National Holidays (1948) and its amendments define
+// them, with the days off the act adds (振替休日, 国民の休日) and the days special laws made
+// holidays. Dates before the act took effect on 1948-07-20 keep only 1 January. Works for any
+// date from 0001-01-01 to 9999-12-31; names are those of the Cabinet Office's public list.
+// Both views ask here; none keeps a rule of its own.
 
 // The holiday on a date, if any.
 std::optional<QString> holidayName(const QDate& date);
@@ -38,5 +20,11 @@ struct MonthHoliday {
   friend bool operator==(const MonthHoliday&, const MonthHoliday&) = default;
 };
 
-// The holidays of a month, in table order.
+// The holidays of a month, in date order.
 QList<MonthHoliday> monthHolidays(int year, int month);
+
+// The day of March (spring) and of September (autumn) of the equinox in Japan: the usual
+// approximation for 1900-2099, carried on past 2099 with the Gregorian leap years. It gives
+// every equinox day announced from 1955 to 2027.
+int springEquinoxDay(int year);
+int autumnEquinoxDay(int year);

@@ -195,6 +195,24 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.cellItems(20), QStringList({"b"}));
   }
 
+  // Silver week 2026: three holidays in a row, the middle one a day between two holidays.
+  void monthGridOfSeptember2026() {
+    Fixture f(entry("2026/09/22", "a", 0) + kMarkerLine, QDate(2026, 9, 22));
+    QCOMPARE(f.dayRows(),
+             (QList<QStringList>{{"国民の休日", "", "まだ", "残る"}, {"a", "", "まだ", "残る"}}));
+    QCOMPARE(f.headingColor(), kRed);
+    QCOMPARE(f.cellItems(21), QStringList({"敬老の日"}));
+    QCOMPARE(f.cellItems(22), QStringList({"国民の休日", "a"}));
+    QCOMPARE(f.cellItems(23), QStringList({"秋分の日"}));
+    for (int day : {21, 22, 23}) {
+      QCOMPARE(labelBackground(f.cellLabel(day)), kMagenta);
+      QCOMPARE(listBackground(f.cellList(day)), kMagenta);
+      QCOMPARE(labelText(f.cellLabel(day)), kBlack);
+    }
+    QCOMPARE(f.cellItems(15), QStringList());  // 敬老の日 is no longer the 15th
+    QCOMPARE(labelBackground(f.cellLabel(24)), kWhite);
+  }
+
   void noYellowCellOutsideTheCurrentMonth() {
     Fixture f(kMarkerLine, QDate(2001, 6, 3));
     for (int day = 1; day <= 30; ++day) QVERIFY(labelBackground(f.cellLabel(day)) != kYellow);
@@ -236,12 +254,14 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QColor>("color");
     QTest::addColumn<int>("rows");
     QTest::newRow("2001/09/23 Sunday holiday") << QDate(2001, 9, 23) << kRed << 1;
-    QTest::newRow("2001/09/24 ordinary Monday") << QDate(2001, 9, 24) << kBlack << 0;
+    QTest::newRow("2001/09/24 substitute Monday") << QDate(2001, 9, 24) << kRed << 1;
+    QTest::newRow("2001/09/25 ordinary Tuesday") << QDate(2001, 9, 25) << kBlack << 0;
     QTest::newRow("2001/05/12 Saturday") << QDate(2001, 5, 12) << kBlue << 0;
     QTest::newRow("2000/01/10 second Monday") << QDate(2000, 1, 10) << kRed << 1;
     QTest::newRow("2000/01/15 no longer") << QDate(2000, 1, 15) << kBlue << 0;
     QTest::newRow("2001/10/08 sports day") << QDate(2001, 10, 8) << kRed << 1;
-    QTest::newRow("1949/05/03 before the law") << QDate(1949, 5, 3) << kBlack << 0;
+    QTest::newRow("1949/05/03 constitution day") << QDate(1949, 5, 3) << kRed << 1;
+    QTest::newRow("1948/05/03 before the act") << QDate(1948, 5, 3) << kBlack << 0;
     QTest::newRow("1949/01/01 new year") << QDate(1949, 1, 1) << kBlue << 1;
   }
   void headingColours() {

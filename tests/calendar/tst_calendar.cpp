@@ -1,3 +1,5 @@
+#include <QFile>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,6 +59,35 @@ ScheduleRecord scheduleRecord(const QByteArray& date, const QByteArray& subject,
 
 const QStringList kNoItems;
 
+// Japan's holidays of 1955-2030 as the public list gives them, by date.
+struct PublicList {
+  QMap<QDate, QString> names;
+  QString error;  // why the file could not be read, or its first bad line
+};
+
+PublicList readPublicList() {
+  PublicList list;
+  QFile file(QStringLiteral(YOTENNA_TEST_DATA "/holidays-1955-2030.csv"));
+  if (!file.open(QIODevice::ReadOnly)) {
+    list.error = file.fileName() + QStringLiteral(": ") + file.errorString();
+    return list;
+  }
+  int lineNumber = 0;
+  while (!file.atEnd()) {
+    const QString line = QString::fromUtf8(file.readLine()).trimmed();
+    ++lineNumber;
+    if (line.startsWith(u'#')) continue;
+    const QStringList fields = line.split(u',');
+    const QDate date = QDate::fromString(fields.value(0), QStringLiteral("yyyy/MM/dd"));
+    if (fields.size() != 2 || !date.isValid() || fields[1].isEmpty() || list.names.contains(date)) {
+      list.error = QStringLiteral("line %1: %2").arg(lineNumber).arg(line);
+      return list;
+    }
+    list.names.insert(date, fields[1]);
+  }
+  return list;
+}
+
 }  // namespace
 
 // Readable failure messages.
@@ -95,38 +126,158 @@ class CalendarTest : public QObject {
  private slots:
   // ---- holidays ---------------------------------------------------------------------------
 
+  // Every date of 1955-2030 against the public list (tests/data/README.md), both ways: a holiday
+  // the list lacks fails as surely as one it has and the calendar misses.
+  void publicListDateByDate() {
+    const PublicList list = readPublicList();
+    QVERIFY2(list.error.isEmpty(), qPrintable(list.error));
+    QCOMPARE(list.names.size(), 1121);  // a cut-off file must not pass as a shorter list
+
+    QStringList mismatches;
+    int compared = 0;
+    for (QDate date(1955, 1, 1); date.year() <= 2030; date = date.addDays(1), ++compared) {
+      const QString expected = list.names.value(date);
+      const QString actual = holidayName(date).value_or(QString());
+      if (actual != expected) {
+        mismatches.append(date.toString(Qt::ISODate) + u' ' + expected + u'/' + actual);
+      }
+    }
+    QCOMPARE(mismatches, QStringList());
+    QCOMPARE(compared, 27759);  // 76 years
+    qInfo("compared %d dates of 1955-2030 (%lld holidays)", compared,
+          static_cast<long long>(list.names.size()));
+  }
+
+  // The month grid's list, month by month, is the same list in date order.
+  void publicListMonthByMonth() {
+    const PublicList list = readPublicList();
+    QVERIFY2(list.error.isEmpty(), qPrintable(list.error));
+    QStringList mismatches;
+    for (int year = 1955; year <= 2030; ++year) {
+      for (int month = 1; month <= 12; ++month) {
+        QList<MonthHoliday> expected;
+        for (auto it = list.names.lowerBound(QDate(year, month, 1));
+             it != list.names.end() && it.key().month() == month && it.key().year() == year; ++it) {
+          expected.append({it.key().day(), it.value()});
+        }
+        if (monthHolidays(year, month) != expected) {
+          mismatches.append(QStringLiteral("%1/%2").arg(year).arg(month));
+        }
+      }
+    }
+    QCOMPARE(mismatches, QStringList());
+  }
+
+  // The approximation gives every equinox day announced in the public list (1955-2027).
+  void equinoxDaysAsAnnounced() {
+    const PublicList list = readPublicList();
+    QVERIFY2(list.error.isEmpty(), qPrintable(list.error));
+    QStringList mismatches;
+    int years = 0;
+    for (auto it = list.names.cbegin(); it != list.names.cend(); ++it) {
+      if (it.key().year() > 2027) break;
+      if (it.value() == u"春分の日") {
+        ++years;
+        if (springEquinoxDay(it.key().year()) != it.key().day() || it.key().month() != 3) {
+          mismatches.append(it.key().toString(Qt::ISODate));
+        }
+      } else if (it.value() == u"秋分の日") {
+        if (autumnEquinoxDay(it.key().year()) != it.key().day() || it.key().month() != 9) {
+          mismatches.append(it.key().toString(Qt::ISODate));
+        }
+      }
+    }
+    QCOMPARE(mismatches, QStringList());
+    QCOMPARE(years, 2027 - 1955 + 1);
+  }
+
+  // Where the published tables of 1900-2099 change from one day to the next, and the day the
+  // law's first autumn equinox fell on.
+  void equinoxDaysOfTheCentury_data() {
+    QTest::addColumn<int>("year");
+    QTest::addColumn<int>("spring");  // day of March
+    QTest::addColumn<int>("autumn");  // day of September
+    QTest::newRow("1900") << 1900 << 21 << 23;
+    QTest::newRow("1917") << 1917 << 21 << 24;
+    QTest::newRow("1921") << 1921 << 21 << 23;
+    QTest::newRow("1923") << 1923 << 22 << 24;
+    QTest::newRow("1927") << 1927 << 21 << 24;
+    QTest::newRow("1946") << 1946 << 21 << 24;
+    QTest::newRow("1948") << 1948 << 21 << 23;
+    QTest::newRow("1950") << 1950 << 21 << 23;
+    QTest::newRow("1951") << 1951 << 21 << 24;
+    QTest::newRow("2041") << 2041 << 20 << 23;
+    QTest::newRow("2045") << 2045 << 20 << 22;
+    QTest::newRow("2055") << 2055 << 21 << 23;
+    QTest::newRow("2059") << 2059 << 20 << 23;
+    QTest::newRow("2074") << 2074 << 20 << 23;
+    QTest::newRow("2078") << 2078 << 20 << 22;
+    QTest::newRow("2088") << 2088 << 20 << 22;
+    QTest::newRow("2092") << 2092 << 19 << 22;
+    QTest::newRow("2099") << 2099 << 20 << 23;
+  }
+  void equinoxDaysOfTheCentury() {
+    QFETCH(int, year);
+    QFETCH(int, spring);
+    QFETCH(int, autumn);
+    QCOMPARE(springEquinoxDay(year), spring);
+    QCOMPARE(autumnEquinoxDay(year), autumn);
+  }
+
+  // The calendar year is a little longer than the tropical one, so far from today the days drift
+  // slowly (a day in some 3,000 years) but never run wild; 1900-2150 keep their known weeks.
+  void equinoxDaysStayNearTheirWeekForEveryYear() {
+    for (int year = 1; year <= 9999; ++year) {
+      const int spring = springEquinoxDay(year);
+      const int autumn = autumnEquinoxDay(year);
+      const bool known = year >= 1900 && year <= 2150;
+      const int slack = known ? 0 : 3;
+      if (spring < 19 - slack || spring > 22 + slack || autumn < 21 - slack ||
+          autumn > 24 + slack) {
+        QFAIL(qPrintable(QStringLiteral("%1: %2/%3").arg(year).arg(spring).arg(autumn)));
+      }
+    }
+  }
+
+  // The law's boundaries outside the public list, and the days the views are known for.
   void holidayOfADate_data() {
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("expected");  // empty: no holiday
-    QTest::newRow("1949 new year") << QDate(1949, 1, 1) << "元旦";
-    QTest::newRow("1949 constitution day not yet") << QDate(1949, 5, 3) << "";
-    QTest::newRow("1949 emperor not yet") << QDate(1949, 12, 23) << "";
-    QTest::newRow("1950 constitution day") << QDate(1950, 5, 3) << "憲法記念日";
-    QTest::newRow("year 1 new year") << QDate(1, 1, 1) << "元旦";
+    QTest::newRow("year 1 new year") << QDate(1, 1, 1) << "元日";
+    QTest::newRow("year 1 2 jan") << QDate(1, 1, 2) << "";
+    QTest::newRow("1948 new year before the act") << QDate(1948, 1, 1) << "元日";
+    QTest::newRow("1948 emperor before the act") << QDate(1948, 4, 29) << "";
+    QTest::newRow("1948 constitution before the act") << QDate(1948, 5, 3) << "";
+    QTest::newRow("1948 first autumn equinox") << QDate(1948, 9, 23) << "秋分の日";
+    QTest::newRow("1948 culture") << QDate(1948, 11, 3) << "文化の日";
+    QTest::newRow("1949 coming of age") << QDate(1949, 1, 15) << "成人の日";
+    QTest::newRow("1949 constitution") << QDate(1949, 5, 3) << "憲法記念日";
+    QTest::newRow("1951 autumn equinox") << QDate(1951, 9, 24) << "秋分の日";
+    QTest::newRow("1954 emperor") << QDate(1954, 4, 29) << "天皇誕生日";
+    QTest::newRow("1973 sunday before substitutes") << QDate(1973, 2, 12) << "";
+    QTest::newRow("1986 sunday between holidays") << QDate(1986, 5, 4) << "";
+    QTest::newRow("1987 substitute wins over between") << QDate(1987, 5, 4) << "振替休日";
+    QTest::newRow("1988 day between") << QDate(1988, 5, 4) << "国民の休日";
     QTest::newRow("1999 coming of age fixed") << QDate(1999, 1, 15) << "成人の日";
     QTest::newRow("2000 15th no longer") << QDate(2000, 1, 15) << "";
     QTest::newRow("2000 second monday") << QDate(2000, 1, 10) << "成人の日";
     QTest::newRow("2001 second monday on the 8th") << QDate(2001, 1, 8) << "成人の日";
-    QTest::newRow("2002 second monday on the 14th") << QDate(2002, 1, 14) << "成人の日";
-    QTest::newRow("2002 first monday") << QDate(2002, 1, 7) << "";
+    QTest::newRow("1999 sports day fixed") << QDate(1999, 10, 10) << "体育の日";
     QTest::newRow("2001 sports day monday") << QDate(2001, 10, 8) << "体育の日";
     QTest::newRow("2001 day after sports day") << QDate(2001, 10, 9) << "";
-    QTest::newRow("2001 10th no longer") << QDate(2001, 10, 10) << "";
-    QTest::newRow("1999 sports day fixed") << QDate(1999, 10, 10) << "体育の日";
-    QTest::newRow("equinox on a sunday") << QDate(2001, 9, 23) << "秋分の日";
-    QTest::newRow("no substitute monday") << QDate(2001, 9, 24) << "";
-    QTest::newRow("4 may whatever weekday") << QDate(2003, 5, 4) << "国民の休日";
-    QTest::newRow("foundation") << QDate(2001, 2, 11) << "建国記念日";
-    QTest::newRow("spring equinox fixed") << QDate(2001, 3, 20) << "春分の日";
-    QTest::newRow("greenery") << QDate(2001, 4, 29) << "みどりの日";
-    QTest::newRow("children") << QDate(2001, 5, 5) << "こどもの日";
-    QTest::newRow("sea") << QDate(2001, 7, 20) << "海の日";
-    QTest::newRow("aged") << QDate(2001, 9, 15) << "敬老の日";
-    QTest::newRow("culture") << QDate(2001, 11, 3) << "文化の日";
-    QTest::newRow("labour") << QDate(2001, 11, 23) << "勤労感謝の日";
-    QTest::newRow("emperor") << QDate(2001, 12, 23) << "天皇誕生日";
-    QTest::newRow("last year") << QDate(9999, 12, 23) << "天皇誕生日";
-    QTest::newRow("ordinary day") << QDate(2001, 8, 15) << "";
+    QTest::newRow("2001 equinox on a sunday") << QDate(2001, 9, 23) << "秋分の日";
+    QTest::newRow("2001 its substitute") << QDate(2001, 9, 24) << "振替休日";
+    QTest::newRow("2008 substitute skips a holiday") << QDate(2008, 5, 6) << "振替休日";
+    QTest::newRow("2019 no emperor's birthday") << QDate(2019, 12, 23) << "";
+    QTest::newRow("2019 enthronement") << QDate(2019, 5, 1) << "天皇の即位の日";
+    QTest::newRow("2020 sports day moved") << QDate(2020, 10, 12) << "";
+    QTest::newRow("2026 aged") << QDate(2026, 9, 21) << "敬老の日";
+    QTest::newRow("2026 day between") << QDate(2026, 9, 22) << "国民の休日";
+    QTest::newRow("2026 substitute after greenery") << QDate(2026, 5, 6) << "振替休日";
+    QTest::newRow("2099 autumn equinox") << QDate(2099, 9, 23) << "秋分の日";
+    QTest::newRow("9999 emperor") << QDate(9999, 2, 23) << "天皇誕生日";
+    QTest::newRow("9999 last day") << QDate(9999, 12, 31) << "";
+    QTest::newRow("invalid date") << QDate() << "";
   }
   void holidayOfADate() {
     QFETCH(QDate, date);
@@ -134,20 +285,34 @@ class CalendarTest : public QObject {
     QCOMPARE(holidayName(date).value_or(QString()), expected);
   }
 
-  void holidaysOfAMonthInListOrder_data() {
+  void holidaysOfAMonthInDateOrder_data() {
     QTest::addColumn<int>("year");
     QTest::addColumn<int>("month");
     QTest::addColumn<QList<MonthHoliday>>("expected");
-    QTest::newRow("2001/01") << 2001 << 1 << QList<MonthHoliday>{{1, "元旦"}, {8, "成人の日"}};
-    QTest::newRow("1999/01") << 1999 << 1 << QList<MonthHoliday>{{1, "元旦"}, {15, "成人の日"}};
-    QTest::newRow("1949/01") << 1949 << 1 << QList<MonthHoliday>{{1, "元旦"}};
-    QTest::newRow("2001/05") << 2001 << 5
+    QTest::newRow("1948/01") << 1948 << 1 << QList<MonthHoliday>{{1, "元日"}};
+    QTest::newRow("1948/05") << 1948 << 5 << QList<MonthHoliday>{};
+    QTest::newRow("1949/01") << 1949 << 1 << QList<MonthHoliday>{{1, "元日"}, {15, "成人の日"}};
+    QTest::newRow("2026/05") << 2026 << 5
+                             << QList<MonthHoliday>{{3, "憲法記念日"},
+                                                    {4, "みどりの日"},
+                                                    {5, "こどもの日"},
+                                                    {6, "振替休日"}};
+    QTest::newRow("2026/09") << 2026 << 9
                              << QList<MonthHoliday>{
-                                    {3, "憲法記念日"}, {4, "国民の休日"}, {5, "こどもの日"}};
-    QTest::newRow("2000/10") << 2000 << 10 << QList<MonthHoliday>{{9, "体育の日"}};
+                                    {21, "敬老の日"}, {22, "国民の休日"}, {23, "秋分の日"}};
+    QTest::newRow("2031/05") << 2031 << 5
+                             << QList<MonthHoliday>{{3, "憲法記念日"},
+                                                    {4, "みどりの日"},
+                                                    {5, "こどもの日"},
+                                                    {6, "振替休日"}};
     QTest::newRow("2001/06") << 2001 << 6 << QList<MonthHoliday>{};
+    QTest::newRow("9999/11") << 9999 << 11
+                             << QList<MonthHoliday>{{3, "文化の日"}, {23, "勤労感謝の日"}};
+    QTest::newRow("month 13") << 2001 << 13 << QList<MonthHoliday>{};
+    QTest::newRow("year 0") << 0 << 1 << QList<MonthHoliday>{};
+    QTest::newRow("year 10000") << 10000 << 1 << QList<MonthHoliday>{};
   }
-  void holidaysOfAMonthInListOrder() {
+  void holidaysOfAMonthInDateOrder() {
     QFETCH(int, year);
     QFETCH(int, month);
     QFETCH(QList<MonthHoliday>, expected);
@@ -166,8 +331,10 @@ class CalendarTest : public QObject {
         << QDate(2001, 5, 5) << "2001/05/05(土)の予定" << colors::kRed;
     QTest::newRow("saturday") << QDate(2001, 5, 12) << "2001/05/12(土)の予定" << colors::kBlue;
     QTest::newRow("sunday holiday") << QDate(2001, 9, 23) << "2001/09/23(日)の予定" << colors::kRed;
-    QTest::newRow("plain monday after")
-        << QDate(2001, 9, 24) << "2001/09/24(月)の予定" << colors::kBlack;
+    QTest::newRow("substitute monday")
+        << QDate(2001, 9, 24) << "2001/09/24(月)の予定" << colors::kRed;
+    QTest::newRow("plain tuesday after")
+        << QDate(2001, 9, 25) << "2001/09/25(火)の予定" << colors::kBlack;
     QTest::newRow("second monday") << QDate(2001, 1, 8) << "2001/01/08(月)の予定" << colors::kRed;
     QTest::newRow("year 1") << QDate(1, 1, 2) << "0001/01/02(火)の予定" << colors::kBlack;
   }
@@ -214,6 +381,20 @@ class CalendarTest : public QObject {
     const DayView view = loadDayView(path, QDate(2001, 1, 8), DayFilter::NotFinished);
     QCOMPARE(columnsOf(view.rows),
              (QList<QStringList>{{"成人の日", "", "まだ", "残る"}, {"件名", "", "まだ", "残る"}}));
+  }
+
+  // The day list and the grid name the same day off the same way.
+  void substituteDayInBothViews() {
+    const DayView day = loadDayView(missingFile(), QDate(2001, 9, 24), DayFilter::All);
+    QCOMPARE(columnsOf(day.rows), (QList<QStringList>{{"振替休日", "", "まだ", "残る"}}));
+    const MonthGrid grid = monthGridLayout(2001, 9, QDate());
+    QCOMPARE(grid.cell(24).items, QStringList{"振替休日"});
+    QCOMPARE(grid.cell(24).labelBackground, colors::kMagenta);
+    QCOMPARE(grid.cell(24).labelText, colors::kBlack);
+    QCOMPARE(grid.cell(23).items, QStringList{"秋分の日"});
+    QCOMPARE(grid.cell(23).labelText, colors::kRed);
+    QCOMPARE(grid.cell(15).items, QStringList{"敬老の日"});
+    QCOMPARE(grid.cell(25).items, kNoItems);
   }
 
   void unreadableFileKeepsOnlyTheHolidayRow() {
@@ -340,15 +521,15 @@ class CalendarTest : public QObject {
     QVERIFY(grid.status.isOk());
     QCOMPARE(grid.cell(8).items, (QStringList{"成人の日", "件名"}));
     QCOMPARE(grid.cell(8).labelBackground, colors::kMagenta);
-    QCOMPARE(grid.cell(1).items, (QStringList{"元旦", "会議"}));
+    QCOMPARE(grid.cell(1).items, (QStringList{"元日", "会議"}));
     int listed = 0;
     for (const DayCell& cell : grid.cells) listed += cell.items.size();
     QCOMPARE(listed, 4);
   }
 
-  void newYear1949HasOnlyItsFirstDay() {
-    const MonthGrid grid = monthGridLayout(1949, 1, QDate());
-    QCOMPARE(grid.cell(1).items, QStringList{"元旦"});
+  void newYear1948HasOnlyItsFirstDay() {
+    const MonthGrid grid = monthGridLayout(1948, 1, QDate());
+    QCOMPARE(grid.cell(1).items, QStringList{"元日"});
     QCOMPARE(grid.cell(1).labelBackground, colors::kMagenta);
     QCOMPARE(grid.cell(15).items, kNoItems);
     QCOMPARE(grid.cell(10).items, kNoItems);
