@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/HolidayCalendar.h"
 #include "ui/UiSupport.h"
 
 DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
@@ -38,6 +39,7 @@ DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
   picker_->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
   picker_->setDisplayFormat(QStringLiteral("yyyy年MM月dd日  dddd"));
   picker_->setCalendarPopup(true);
+  picker_->setCalendarWidget(new HolidayCalendar(picker_));
   picker_->setFont(popFont(15.75));
   picker_->setToolTip(QStringLiteral("年月日を指定してね"));
   setAccessible(picker_, QStringLiteral("表示する年月日"));

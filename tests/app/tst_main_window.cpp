@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include "alarm/widgets/AlarmController.h"
 #include "alarm/widgets/AlarmPopup.h"
 #include "app/DateDialog.h"
+#include "app/HolidayCalendar.h"
 #include "app/MainWindow.h"
 #include "calendar/DateNavigation.h"
 #include "editor/widgets/EditorWindow.h"
@@ -502,6 +504,64 @@ class MainWindowTest : public QObject {
     last.picker()->setDate(QDate(9999, 12, 31));
     last.showChosenDate();
     QCOMPARE(f.selected(), QDate(9999, 12, 31));
+  }
+
+  // The calendar that drops down from the picker marks what the month grid marks.
+  void dateDialogCalendarMarksHolidays() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3), QDate(2026, 12, 8));
+    DateDialog dialog(f.context, *f.window, f.window.get());
+    dialog.show();
+    QDateEdit* picker = dialog.picker();
+    auto* calendar = qobject_cast<HolidayCalendar*>(picker->calendarWidget());
+    QVERIFY(calendar);
+    auto dropDown = [&] {
+      QTest::mouseClick(picker, Qt::LeftButton, {},
+                        QPoint(picker->width() - 6, picker->height() / 2));
+      QVERIFY(calendar->isVisible());
+    };
+    dropDown();
+    QCOMPARE(calendar->heading(), "2026年12月");
+    QCOMPARE(calendar->selectedDate(), QDate(2026, 12, 8));
+    QCOMPARE(calendar->weekdayTextFormat(Qt::Sunday).foreground().color(), kRed);
+    QCOMPARE(calendar->weekdayTextFormat(Qt::Saturday).foreground().color(), kBlue);
+    // December 2026 has none of its own; the page's last row shows New Year 2027.
+    QCOMPARE(calendar->dateTextFormat(QDate(2027, 1, 1)).background().color(), kMagenta);
+    QCOMPARE(calendar->dateTextFormat(QDate(2026, 12, 23)).background().style(), Qt::NoBrush);
+
+    calendar->setCurrentPage(2026, 9);
+    QCOMPARE(calendar->heading(), "2026年9月");
+    for (int day : {21, 22, 23}) {
+      const QTextCharFormat format = calendar->dateTextFormat(QDate(2026, 9, day));
+      QCOMPARE(format.background().color(), kMagenta);
+      QCOMPARE(format.foreground().color(), kBlack);
+    }
+    QCOMPARE(calendar->dateTextFormat(QDate(2026, 9, 15)).background().style(), Qt::NoBrush);
+    QCOMPARE(calendar->dateTextFormat(QDate(2026, 12, 31)).background().style(), Qt::NoBrush);
+
+    // Each holiday's name is the tooltip of its day.
+    calendar->grab();
+    auto* view = calendar->findChild<QTableView*>("qt_calendar_calendarview");
+    QVERIFY(view);
+    QStringList names;
+    for (int row = 0; row < view->model()->rowCount(); ++row) {
+      for (int column = 0; column < view->model()->columnCount(); ++column) {
+        const QRect cell = view->visualRect(view->model()->index(row, column));
+        if (QString name = calendar->toolTipAt(cell.center()); !name.isEmpty()) names.append(name);
+      }
+    }
+    QCOMPARE(names, QStringList({"敬老の日", "国民の休日", "秋分の日"}));
+
+    // A date set while the calendar is folded away is the page it drops down on.
+    calendar->window()->hide();
+    picker->setDate(QDate(2019, 5, 10));
+    dropDown();
+    QCOMPARE(calendar->heading(), "2019年5月");
+    QCOMPARE(calendar->dateTextFormat(QDate(2019, 5, 1)).background().color(), kMagenta);
+    QCOMPARE(calendar->dateTextFormat(QDate(2019, 5, 6)).background().color(), kMagenta);
+    QCOMPARE(calendar->dateTextFormat(QDate(2019, 5, 6)).foreground().color(), kBlack);
+    QCOMPARE(calendar->dateTextFormat(QDate(2019, 5, 5)).foreground().color(), kRed);
+    QCOMPARE(calendar->dateTextFormat(QDate(2026, 9, 22)).background().style(), Qt::NoBrush);
+    calendar->window()->hide();
   }
 
   // Runs `inspect` on the modal editor once it is shown, then closes it.

@@ -2,7 +2,10 @@
 // (virtual) screen for each. Run through scripts/screenshots.sh, under Xvfb.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QDateEdit>
 #include <QDir>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -175,6 +178,33 @@ int main(int argc, char* argv[]) {
     popup.setDueNotice(alarm.notice);
     popup.show();
     shoot(folder, QLatin1String(alarm.name), {&popup});
+  }
+
+  // Holidays: the silver week of 2026 (敬老の日, 国民の休日, 秋分の日) and golden week with its
+  // substitute day, then the date dialog's calendar on today's month and on September.
+  for (const auto& [name, day] : {std::pair{"form2-holidays-2026-09", QDate(2026, 9, 22)},
+                                  std::pair{"form2-holidays-2026-05", QDate(2026, 5, 6)}}) {
+    state.SelYear = day.year();
+    state.SelMonth = day.month();
+    state.SelDay = day.day();
+    main.refreshAllViews();
+    shoot(folder, QLatin1String(name));
+  }
+  {
+    DateDialog dialog(context, main, &main);
+    dialog.picker()->setDate(QDate(2026, 12, 8));
+    dialog.show();
+    settle(200);
+    // A click on the picker's arrow drops the calendar down.
+    QDateEdit* picker = dialog.picker();
+    const QPointF arrow(picker->width() - 6, picker->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, arrow, picker->mapToGlobal(arrow), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(picker, &press);
+    QCalendarWidget* calendar = picker->calendarWidget();
+    shoot(folder, "form3-date-calendar", {&dialog, calendar->window()});
+    calendar->setCurrentPage(2026, 9);
+    shoot(folder, "form3-date-calendar-2026-09", {&dialog, calendar->window()});
   }
   return 0;
 }
