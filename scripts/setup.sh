@@ -7,12 +7,14 @@ packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libcanberra-dev
+  libical-dev
   fonts-noto-cjk
   xvfb x11-apps imagemagick openbox
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
   clang-format
   python3
+  python3-icalendar
 )
 
 missing=()

@@ -91,7 +91,7 @@ void collectStructuralErrors(icalcomponent* component, QStringList& errors) {
 QByteArray asUtf8(const QByteArray& bytes) {
   if (bytes.startsWith("\xEF\xBB\xBF")) return bytes.mid(3);
   if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
-    QStringDecoder decoder(QStringDecoder::Utf16, QStringConverter::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf16);
     return QString(decoder.decode(bytes)).toUtf8();
   }
   QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
