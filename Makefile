@@ -33,13 +33,19 @@ test-asan: setup
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS) -LE slow
 
+# Every fuzz target in turn; FUZZ_SECONDS is the whole run, shared equally between them.
+FUZZ_TARGETS := fuzz_data_file fuzz_ical_import
 fuzz: setup
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DYOTENNA_FUZZ=ON
-	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzz_data_file
-	mkdir -p $(FUZZ_BUILD)/corpus
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZ_TARGETS)
+	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/corpus-ical
 	cp -n tests/data/*.dat $(FUZZ_BUILD)/corpus/ 2>/dev/null || true
-	$(FUZZ_BUILD)/fuzz/fuzz_data_file -max_total_time=$(FUZZ_SECONDS) -timeout=5 -rss_limit_mb=2048 \
-	  -max_len=65536 -print_final_stats=1 $(FUZZ_BUILD)/corpus
+	cp -n tests/data/ics/*.ics $(FUZZ_BUILD)/corpus-ical/ 2>/dev/null || true
+	share=$$(( $(FUZZ_SECONDS) / 2 )); [ $$share -gt 0 ] || share=1; \
+	$(FUZZ_BUILD)/fuzz/fuzz_data_file -max_total_time=$$share -timeout=5 -rss_limit_mb=2048 \
+	  -max_len=65536 -print_final_stats=1 $(FUZZ_BUILD)/corpus && \
+	$(FUZZ_BUILD)/fuzz/fuzz_ical_import -max_total_time=$$share -timeout=10 -rss_limit_mb=2048 \
+	  -max_len=65536 -print_final_stats=1 $(FUZZ_BUILD)/corpus-ical
 
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views

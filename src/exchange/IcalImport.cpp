@@ -653,6 +653,9 @@ void Importer::importItem(icalcomponent* component, bool isTodo) {
   texts_.content = fitCalendarText(description, kContentLimit);
   texts_.title =
       fitCalendarText(summary.trimmed().isEmpty() ? kNoSummary : summary, kTimerTitleLimit);
+  // A summary of nothing but control characters fits to nothing; the editor wants a subject.
+  if (texts_.subject.text.isEmpty()) texts_.subject = fitCalendarText(kNoSummary, kSubjectLimit);
+  if (texts_.title.text.isEmpty()) texts_.title = fitCalendarText(kNoSummary, kTimerTitleLimit);
   const QString picture = ical::text(ical::xProperty(component, ical::kPictureProperty));
   if (!picture.isEmpty()) {
     const bool storable = encodeCp932(picture) && !picture.contains(u'"') &&
