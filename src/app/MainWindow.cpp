@@ -27,6 +27,7 @@
 #include "dialogs/widgets/UsageHelpWindow.h"
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
+#include "exchange/widgets/ExchangeCommands.h"
 #include "ui/CaptionLabel.h"
 #include "ui/UiSupport.h"
 
@@ -146,6 +147,11 @@ void MainWindow::createMenus() {
   addItem(file, "new", QStringLiteral("新規作成"), "Ctrl+Q", [this] { newDataFileCommand(); });
   addItem(file, "open", QStringLiteral("開く"), "Ctrl+A", [this] { openDataFileCommand(); });
   addSeparator(file, "S1");
+  addItem(file, "icalExport", QStringLiteral("iCalendar に書き出す…"), "",
+          [this] { ExportCalendar(context_); });
+  addItem(file, "icalImport", QStringLiteral("iCalendar を読み込む…"), "",
+          [this] { ImportCalendar(context_, *this, this); });
+  addSeparator(file, "S5");
   addItem(file, "end", QStringLiteral("終了"), "Ctrl+Z", [this] { close(); });
 
   QMenu* view = addMenu("hyouzi", QStringLiteral("表示"));

@@ -755,35 +755,41 @@ ImportPlan planImport(const QByteArray& icsBytes, const ImportOptions& options) 
   return plan;
 }
 
-ImportPlan planImportFile(const QString& path, const ImportOptions& options) {
-  ImportPlan plan;
+CalendarFile readCalendarFile(const QString& path) {
+  CalendarFile read;
   const QFileInfo info(path);
   if (!info.exists()) {
-    plan.refusal = QStringLiteral("ファイル%1が見つかりません。").arg(quotedPath(path));
-    return plan;
-  }
-  // A pipe or a device could block the program or never end.
-  if (!info.isFile()) {
-    plan.refusal = QStringLiteral("%1は普通のファイルではありません。").arg(quotedPath(path));
-    return plan;
-  }
-  if (info.size() > kMaxFileSize) {
-    plan.refusal = QStringLiteral("%1は大きすぎます（%2 MB を超えています）。")
+    read.refusal = QStringLiteral("ファイル%1が見つかりません。").arg(quotedPath(path));
+  } else if (!info.isFile()) {
+    // A pipe or a device could block the program or never end.
+    read.refusal = QStringLiteral("%1は普通のファイルではありません。").arg(quotedPath(path));
+  } else if (info.size() > kMaxFileSize) {
+    read.refusal = QStringLiteral("%1は大きすぎます（%2 MB を超えています）。")
                        .arg(quotedPath(path))
                        .arg(kMaxFileSize / (1024 * 1024));
+  } else {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+      read.refusal =
+          QStringLiteral("%1を開けません（%2）。").arg(quotedPath(path), file.errorString());
+    } else {
+      read.bytes = file.read(kMaxFileSize + 1);
+      if (file.error() != QFileDevice::NoError) {
+        read.refusal =
+            QStringLiteral("%1を読めません（%2）。").arg(quotedPath(path), file.errorString());
+        read.bytes.clear();
+      }
+    }
+  }
+  return read;
+}
+
+ImportPlan planImportFile(const QString& path, const ImportOptions& options) {
+  const CalendarFile read = readCalendarFile(path);
+  if (read.refusal) {
+    ImportPlan plan;
+    plan.refusal = read.refusal;
     return plan;
   }
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    plan.refusal =
-        QStringLiteral("%1を開けません（%2）。").arg(quotedPath(path), file.errorString());
-    return plan;
-  }
-  const QByteArray bytes = file.read(kMaxFileSize + 1);
-  if (file.error() != QFileDevice::NoError) {
-    plan.refusal =
-        QStringLiteral("%1を読めません（%2）。").arg(quotedPath(path), file.errorString());
-    return plan;
-  }
-  return planImport(bytes, options);
+  return planImport(read.bytes, options);
 }

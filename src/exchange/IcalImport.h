@@ -48,6 +48,13 @@ struct ImportPlan {
 // Maps the parsed file onto records. Never fails: what cannot be read is a refusal or an issue.
 ImportPlan planImport(const QByteArray& icsBytes, const ImportOptions& options);
 
-// Reads the file first; a file that cannot be read, is no regular file or is too large to be
-// a calendar is refused without reading it.
+// The bytes of a calendar file, or why it is refused: a file that cannot be read, is no
+// regular file or is too large to be a calendar is not read at all.
+struct CalendarFile {
+  QByteArray bytes;
+  std::optional<QString> refusal;
+};
+CalendarFile readCalendarFile(const QString& path);
+
+// readCalendarFile, then planImport.
 ImportPlan planImportFile(const QString& path, const ImportOptions& options);

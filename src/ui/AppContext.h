@@ -22,20 +22,23 @@ struct AppContext {
   // The modal windows while they are open; each window sets its own entry when it is
   // created. The alarm pop-up closes them, in this order, before it shows itself.
   struct OpenWindows {
-    QPointer<QDialog> dateDialog;  // Form3
-    QPointer<QDialog> editor;      // Form5
-    QPointer<QDialog> search;      // Form6
-    QPointer<QDialog> usageHelp;   // Form7
-    QPointer<QDialog> version;     // frmAbout
+    QPointer<QDialog> dateDialog;     // Form3
+    QPointer<QDialog> editor;         // Form5
+    QPointer<QDialog> search;         // Form6
+    QPointer<QDialog> usageHelp;      // Form7
+    QPointer<QDialog> version;        // frmAbout
+    QPointer<QDialog> importConfirm;  // the confirmation of an iCalendar import
   } openWindows;
 };
 
 // Closes the open modal windows in the order the alarm pop-up needs: date dialog, editor,
-// search, usage help, version. Unsaved input in them is dropped.
+// search, usage help, version, then an import's confirmation (nothing is imported then).
+// Unsaved input in them is dropped.
 inline void closeOpenWindows(AppContext& context) {
   for (QPointer<QDialog>* window :
        {&context.openWindows.dateDialog, &context.openWindows.editor, &context.openWindows.search,
-        &context.openWindows.usageHelp, &context.openWindows.version}) {
+        &context.openWindows.usageHelp, &context.openWindows.version,
+        &context.openWindows.importConfirm}) {
     if (*window) (*window)->reject();
   }
 }

@@ -18,6 +18,9 @@
 #include "dialogs/widgets/UsageHelpWindow.h"
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
+#include "exchange/IcalImport.h"
+#include "exchange/ImportApply.h"
+#include "exchange/widgets/ImportConfirmDialog.h"
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -159,6 +162,40 @@ int main(int argc, char* argv[]) {
     about.show();
     shoot(folder, "frmabout-version", {&about});
   }
+  // The confirmation of an iCalendar import: counts, what changes on the way, the range of
+  // recurring events, and what cannot be imported with the reason.
+  {
+    const QByteArray calendar =
+        QStringLiteral(
+            "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//sample//sample//JA\r\n"
+            "BEGIN:VEVENT\r\nUID:1\r\nDTSTART;VALUE=DATE:20010505\r\nSUMMARY:こどもの日🎏\r\n"
+            "END:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:2\r\nDTSTART:20010507T080000\r\nRRULE:FREQ=WEEKLY;BYDAY=MO,TH\r\n"
+            "SUMMARY:燃えるゴミの日\r\nBEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\n"
+            "TRIGGER:-PT1H\r\nEND:VALARM\r\nEND:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:3\r\nDTSTART:20010515T100000\r\nSUMMARY:歯医者\r\n"
+            "DESCRIPTION:駅前の歯科\r\nBEGIN:VALARM\r\nACTION:EMAIL\r\nDESCRIPTION:x\r\n"
+            "SUMMARY:x\r\nATTENDEE:mailto:a@example.com\r\nTRIGGER:-PT30M\r\nEND:VALARM\r\n"
+            "BEGIN:VALARM\r\nACTION:DISPLAY\r\nDESCRIPTION:x\r\nTRIGGER:-PT30M\r\nEND:VALARM\r\n"
+            "END:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:4\r\nDTSTART;VALUE=DATE:20010520\r\n"
+            "SUMMARY:町内会の春の清掃活動と懇親会（雨天の場合は翌週）\r\nEND:VEVENT\r\n"
+            "BEGIN:VEVENT\r\nUID:5\r\nDTSTART:20010525T190000\r\nSTATUS:CANCELLED\r\n"
+            "SUMMARY:同窓会\r\nEND:VEVENT\r\n"
+            "BEGIN:VTODO\r\nUID:6\r\nSUMMARY:年賀状の住所録を直す\r\nEND:VTODO\r\n"
+            "END:VCALENDAR\r\n")
+            .toUtf8();
+    auto recount = [&](const QDate& first, const QDate& last) {
+      const ImportPlan plan = planImport(
+          calendar, ImportOptions{platform.clock, QTimeZone::systemTimeZone(), first, last});
+      return summarizeImport(plan, previewImport(state.CurrentDataFile, plan));
+    };
+    ImportConfirmDialog confirm(QStringLiteral("家族の予定.ics"), QDate(2001, 5, 3),
+                                QDate(2002, 5, 3), recount, &main);
+    confirm.show();
+    shoot(folder, "import-confirm", {&confirm});
+  }
+
   // The alarm pop-up: a short title with a picture (late), a 16-character title, no picture.
   struct Alarm {
     const char* name;
