@@ -137,7 +137,7 @@ ImportSummary summarizeImport(const ImportPlan& plan, const ImportPreview& previ
   }
   if (plan.cutTexts > 0) {
     summary.notes << QStringLiteral(
-                         "長すぎる件名・内容 %1 か所は、編集画面と同じ文字数"
+                         "長すぎる件名・内容 %1 か所は、編集画面の上限"
                          "（件名 %2 字、内容 %3 字）で切ります。")
                          .arg(plan.cutTexts)
                          .arg(kSubjectLimit)

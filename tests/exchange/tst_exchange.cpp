@@ -687,7 +687,7 @@ for event in cal.walk('VEVENT'):
         QStringList(
             {u"同じものがすでにある予定 4 件、タイマー 0 件は追加しません。"_qs,
              u"データファイルに書けない文字 3 字を「〓」に置き換えます。"_qs,
-             u"長すぎる件名・内容 2 か所は、編集画面と同じ文字数（件名 20 字、内容 50 字）で切ります。"_qs}));
+             u"長すぎる件名・内容 2 か所は、編集画面の上限（件名 20 字、内容 50 字）で切ります。"_qs}));
     QCOMPARE(summary.notImported, QStringList{u"「中止」（2025/04/02）: 取り消された予定です"_qs});
     QVERIFY(summary.anythingToAdd);
     QCOMPARE(summarizeImport(ImportPlan{}, ImportPreview{}).headline,

@@ -31,7 +31,7 @@ ImportConfirmDialog::ImportConfirmDialog(const QString& fileName, const QDate& f
   setObjectName(QStringLiteral("ImportConfirm"));
   setWindowTitle(QStringLiteral("iCalendar を読み込む"));
   setFont(japaneseFont(10.5));
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  makeFixedWindow(this, false);
 
   auto* layout = new QVBoxLayout(this);
   auto* file = new QLabel(QStringLiteral("読み込むファイル: %1").arg(fileName), this);
@@ -89,6 +89,8 @@ ImportConfirmDialog::ImportConfirmDialog(const QString& fileName, const QDate& f
   connect(last_, &QDateEdit::dateChanged, this, &ImportConfirmDialog::rangeChanged);
   last_->setMinimumDate(first);
   showSummary(recount_(first, last));
+  setMinimumWidth(640);
+  add_->setFocus();
 }
 
 QDate ImportConfirmDialog::rangeFirst() const { return first_->date(); }
