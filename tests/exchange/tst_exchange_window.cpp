@@ -1,9 +1,11 @@
+#include <QAccessible>
 #include <QApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -86,7 +88,8 @@ T* child(QWidget* parent, const char* name) {
   return widget;
 }
 
-// Runs `inspect` on the confirmation once it is open; it ends the dialog itself.
+// Runs `inspect` on the confirmation once it is open; it ends the dialog itself (or the
+// dialog is cancelled when it returns early).
 void whenConfirmationOpens(std::function<void(ImportConfirmDialog*)> inspect) {
   QTimer::singleShot(0, [inspect = std::move(inspect)] {
     auto* dialog = qobject_cast<ImportConfirmDialog*>(QApplication::activeModalWidget());
@@ -95,7 +98,10 @@ void whenConfirmationOpens(std::function<void(ImportConfirmDialog*)> inspect) {
       qFatal("the confirmation did not open (%s)",
              modal ? modal->metaObject()->className() : "none");
     }
+    QPointer<ImportConfirmDialog> open(dialog);
     inspect(dialog);
+    // A failed check returns early: the dialog must close all the same.
+    if (open && open->isVisible()) open->reject();
   });
 }
 
@@ -186,6 +192,35 @@ class ExchangeWindowTest : public QObject {
       QVERIFY(s.views.calls.isEmpty());
       QVERIFY(!s.context.openWindows.importConfirm);
     }
+  }
+
+  // A screen reader announces every control by a name of its own.
+  void confirmationControlsHaveUniqueAccessibleNames() {
+    Session s;
+    s.calendarFile();
+    QStringList names;
+    QStringList unnamed;
+    whenConfirmationOpens([&](ImportConfirmDialog* dialog) {
+      for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+        if (!widget->isVisibleTo(dialog) || widget->objectName().isEmpty() ||
+            widget->objectName().startsWith(u"qt_"_qs)) {
+          continue;
+        }
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+        if (name.isEmpty()) unnamed << widget->objectName();
+        names << name;
+      }
+      dialog->reject();
+    });
+    ImportCalendar(s.context, s.views, nullptr);
+    QCOMPARE(unnamed, QStringList());
+    QVERIFY(names.contains(u"繰り返す予定を追加する期間 開始"_qs));
+    QVERIFY(names.contains(u"取り込めないもの"_qs));
+    QVERIFY(names.contains(u"追加する"_qs));
+    const qsizetype count = names.size();
+    names.removeDuplicates();
+    QCOMPARE(names.size(), count);
   }
 
   void readingTheSameCalendarAgainAddsNothing() {
