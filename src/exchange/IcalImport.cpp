@@ -393,11 +393,12 @@ std::vector<Occurrence> Importer::occurrences(Item& item, bool* recurring) {
   std::sort(found.begin(), found.end(), [](const Occurrence& a, const Occurrence& b) {
     return a.local.moment < b.local.moment;
   });
-  if (limited) {
+  if (limited && found.empty()) {
+    issue(item, QStringLiteral("繰り返しが細かすぎて、期間の日を探しきれません"));
+  } else if (limited) {
     issue(item,
           QStringLiteral("繰り返しが多いため、最初の %1 回だけを取り込みます").arg(found.size()));
-  }
-  if (found.empty()) {
+  } else if (found.empty()) {
     issue(item, QStringLiteral("繰り返しの日が期間（%1〜%2）にありません")
                     .arg(formatDate(options_.rangeFirst, u"yyyy/mm/dd"),
                          formatDate(options_.rangeLast, u"yyyy/mm/dd")));

@@ -559,6 +559,30 @@ for event in cal.walk('VEVENT'):
     QTEST(issueLines(plan.notImported), "issues");
   }
 
+  // A series that would fill the file is cut, one too fine to walk to the range is named.
+  void recurrenceLimits() {
+    const ImportPlan many =
+        ::planImport(calendar(u"BEGIN:VEVENT\nUID:a\nDTSTART:20250401T000000\n"
+                              "RRULE:FREQ=MINUTELY;INTERVAL=30\nSUMMARY:見回り\nEND:VEVENT\n"_qs),
+                     aprilOptions());
+    QCOMPARE(many.schedules.size(), 1000);
+    QCOMPARE(many.schedules.first().EntryDate.toText(), u"2025/04/01"_qs);
+    QCOMPARE(many.schedules.last().EntryDate.toText(), u"2025/04/21"_qs);  // 48 a day
+    QCOMPARE(
+        issueLines(many.notImported),
+        QStringList{
+            u"「見回り」（2025/04/01）: 繰り返しが多いため、最初の 1000 回だけを取り込みます"_qs});
+
+    const ImportPlan fine =
+        ::planImport(calendar(u"BEGIN:VEVENT\nUID:a\nDTSTART:20240101T000000\nRRULE:FREQ=SECONDLY\n"
+                              "SUMMARY:秒\nEND:VEVENT\n"_qs),
+                     aprilOptions());
+    QCOMPARE(fine.schedules.size(), 0);
+    QCOMPARE(
+        issueLines(fine.notImported),
+        QStringList{u"「秒」（2024/01/01）: 繰り返しが細かすぎて、期間の日を探しきれません"_qs});
+  }
+
   void refusedText_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
