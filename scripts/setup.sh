@@ -1,21 +1,51 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Yotenna need.
+# Installs the Debian packages Yotenna needs, by purpose:
+#   setup.sh run       building and running the program (`make run`)
+#   setup.sh test      the above, plus what the tests, the sanitizer build and the fuzzer need
+#   setup.sh package   the above, plus what building and checking the .deb needs (`make package`)
 # Does nothing when everything is already there, so `make` stays fast on a set-up machine.
+# Add a package to the first set that needs it; each set includes the ones before it.
 set -euo pipefail
 
-packages=(
+purpose=${1:-test}
+
+# Building and running.
+run_packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libcanberra-dev
   libical-dev
   fonts-noto-cjk
-  xvfb x11-apps imagemagick openbox
+)
+
+# The tests: a display server and window manager for the real-window checks and screenshots,
+# a private D-Bus session for the status icon, a tray for its picture, the fault-injection
+# tools, the sanitizer and fuzzer runtimes, the format and layer checks.
+test_packages=(
+  xvfb x11-apps imagemagick openbox trayer
+  dbus-daemon dbus-bin
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
   clang-format
   python3
   python3-icalendar
 )
+
+# The package: dependencies computed from the binary, and the checks of the installed files.
+package_packages=(
+  dpkg-dev file
+  desktop-file-utils appstream
+)
+
+case "$purpose" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  package) packages=("${run_packages[@]}" "${test_packages[@]}" "${package_packages[@]}") ;;
+  *)
+    echo "usage: $0 run|test|package" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -33,5 +63,9 @@ sudo=""
 if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
-$sudo apt-get update
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+# Another apt-get may hold dpkg's lock for a while: wait for it rather than fail.
+apt_get() {
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=300 "$@"
+}
+apt_get update
+apt_get install -y --no-install-recommends "${missing[@]}"
