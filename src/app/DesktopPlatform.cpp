@@ -1,5 +1,7 @@
 #include "app/DesktopPlatform.h"
 
+#include "app/DesktopIntegration.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -23,7 +25,9 @@ namespace {
 
 QWidget* dialogParent() { return QApplication::activeWindow(); }
 
-QString filterText(const QStringList& filters) { return filters.join(QStringLiteral(";;")); }
+QString filterText(const QStringList& filters) {
+  return fileDialogNameFilters(filters).join(QStringLiteral(";;"));
+}
 
 #ifdef YOTENNA_HAVE_CANBERRA
 // One sound context for the whole run, made at the first beep. Null when the machine has no
@@ -55,7 +59,7 @@ bool playAlarmSound() {
 
 }  // namespace
 
-DesktopPlatform::DesktopPlatform() : lock_(SingleInstanceLock::defaultPath()) {}
+DesktopPlatform::DesktopPlatform() = default;
 
 QDateTime DesktopPlatform::now() const { return QDateTime::currentDateTime(); }
 
@@ -93,7 +97,7 @@ MessageAnswer DesktopPlatform::messageBox(const QString& text, const QString& ti
 }
 
 std::optional<QString> DesktopPlatform::saveFileName(const FileDialogRequest& request) {
-  QFileDialog::Options options;
+  QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
   if (!request.confirmOverwrite) options |= QFileDialog::DontConfirmOverwrite;
   const QString chosen =
       QFileDialog::getSaveFileName(dialogParent(), request.title, request.fileName,
@@ -103,8 +107,9 @@ std::optional<QString> DesktopPlatform::saveFileName(const FileDialogRequest& re
 }
 
 std::optional<QString> DesktopPlatform::openFileName(const FileDialogRequest& request) {
-  const QString chosen = QFileDialog::getOpenFileName(
-      dialogParent(), request.title, request.fileName, filterText(request.filters));
+  const QString chosen = QFileDialog::getOpenFileName(dialogParent(), request.title,
+                                                      request.fileName, filterText(request.filters),
+                                                      nullptr, QFileDialog::HideNameFilterDetails);
   if (chosen.isEmpty()) return std::nullopt;
   return chosen;
 }
@@ -114,7 +119,32 @@ QSize DesktopPlatform::screenSize() const {
   return screen ? screen->geometry().size() : QSize(1024, 768);
 }
 
-bool DesktopPlatform::acquireSingleInstanceLock() { return lock_.acquire(); }
+InstanceLock DesktopPlatform::acquireSingleInstanceLock() {
+  if (!lock_) {
+    const RuntimeFolder folder = privateRuntimeFolder();
+    if (folder.path.isEmpty()) return {InstanceLock::State::Unavailable, folder.error};
+    runtimeFolder_ = folder.path;
+    lock_ = std::make_unique<SingleInstanceLock>(SingleInstanceLock::pathIn(runtimeFolder_));
+  }
+  return lock_->acquire();
+}
+
+std::optional<QString> DesktopPlatform::raiseRunningCopy(const QString& dataFile) {
+  if (runtimeFolder_.isEmpty()) return std::nullopt;
+  return askRunningCopy(InstanceServer::pathIn(runtimeFolder_), dataFile);
+}
+
+void DesktopPlatform::listenForLaterCopies(std::function<QString(const QString&)> handler) {
+  // Without the lock there is no knowing whose socket this would be.
+  if (runtimeFolder_.isEmpty() || !lock_ || lock_->acquire().state != InstanceLock::State::Held) {
+    return;
+  }
+  QString error;
+  if (!laterCopies_.listen(InstanceServer::pathIn(runtimeFolder_), std::move(handler), &error)) {
+    // A later start is still refused by the lock; it only cannot bring this copy forward.
+    qWarning("Yotenna: later starts cannot reach this copy: %s", qPrintable(error));
+  }
+}
 
 void DesktopPlatform::changeToProgramDrive() {
 #ifdef Q_OS_WIN

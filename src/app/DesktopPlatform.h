@@ -1,7 +1,10 @@
 #pragma once
 
+#include <memory>
+
+#include "app/InstanceChannel.h"
+#include "app/SingleInstanceLock.h"
 #include "shared/Platform.h"
-#include "shared/SingleInstanceLock.h"
 
 // The platform of a real desktop session: Qt's dialogs and message boxes, the system clock.
 class DesktopPlatform : public Platform {
@@ -15,12 +18,16 @@ class DesktopPlatform : public Platform {
   std::optional<QString> saveFileName(const FileDialogRequest& request) override;
   std::optional<QString> openFileName(const FileDialogRequest& request) override;
   QSize screenSize() const override;
-  bool acquireSingleInstanceLock() override;
+  InstanceLock acquireSingleInstanceLock() override;
+  std::optional<QString> raiseRunningCopy(const QString& dataFile) override;
+  void listenForLaterCopies(std::function<QString(const QString&)> handler) override;
   void changeToProgramDrive() override;
   bool loadPicture(const QString& path, QImage* picture, QString* error) override;
   void requestHiraganaInput(QObject* textBox) override;
   bool startProgram(const QString& program, const QStringList& arguments) override;
 
  private:
-  SingleInstanceLock lock_;
+  QString runtimeFolder_;  // the user's private runtime folder, once found
+  std::unique_ptr<SingleInstanceLock> lock_;
+  InstanceServer laterCopies_;
 };

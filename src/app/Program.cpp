@@ -1,12 +1,34 @@
 #include "app/Program.h"
 
+#include <QApplication>
+#include <QFileInfo>
+
 #include "app/DataFileCommands.h"
+#include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
+#include "app/StatusIcon.h"
+#include "store/DataFileScan.h"
+#include "store/SystemError.h"
+
+QString alreadyRunningMessage(const QString& requested, const std::optional<QString>& inUse) {
+  QString text = QStringLiteral("このアプリケーションはすでに起動しています");
+  if (requested.isEmpty() || !inUse || (!inUse->isEmpty() && isSameFile(requested, *inUse))) {
+    return text;
+  }
+  text += QStringLiteral("\n\n指定されたデータ%1は開いていません。").arg(quotedPath(requested));
+  if (inUse->isEmpty()) {
+    text += QStringLiteral("起動中の Yotenna はまだデータを開いていません。");
+  } else {
+    text += QStringLiteral("起動中の Yotenna は%1を使っています。").arg(quotedPath(*inUse));
+  }
+  return text;
+}
 
 Program::Program(AppContext& context) : context_(context) {}
 
 Program::~Program() {
+  delete statusIcon_.data();
   delete main_.data();
   delete startup_.data();
 }
@@ -15,17 +37,69 @@ StartupWindow* Program::startupWindow() const { return startup_; }
 
 MainWindow* Program::mainWindow() const { return main_; }
 
-bool Program::start() {
+StatusIcon* Program::statusIcon() const { return statusIcon_; }
+
+bool Program::start(const QString& dataFile) {
   startup_ = new StartupWindow(context_);
   connect(startup_, &StartupWindow::dataFileChosen, this, &Program::handOver);
-  if (!startup_->load()) return false;
+  if (!claimSingleInstance(dataFile)) {
+    startup_->close();  // unloads without a file: the program ends
+    return false;
+  }
+  startup_->load();
+  context_.platform.listenForLaterCopies([this](const QString&) { return comeToFront(); });
+
+  if (!dataFile.isEmpty()) {
+    const QString path = QFileInfo(dataFile).absoluteFilePath();
+    // Read the first record only: a file that cannot be read at all gets the message the
+    // open would give, before any window shows it.
+    const Status readable = scanSchedule(path, [](const ScheduleRecord&) { return false; });
+    if (readable) {
+      startup_->openFile(path);
+      return true;
+    }
+    warn(context_.platform, readable.message());
+  }
   startup_->show();
   return true;
 }
 
+bool Program::claimSingleInstance(const QString& dataFile) {
+  Platform& platform = context_.platform;
+  const InstanceLock lock = platform.acquireSingleInstanceLock();
+  switch (lock.state) {
+    case InstanceLock::State::Held:
+      return true;
+    case InstanceLock::State::Unavailable:
+      warn(platform, QStringLiteral("二重起動を防ぐためのロックを作れませんでした。\n%1\n\n"
+                                    "このまま起動します。")
+                         .arg(lock.reason));
+      return true;
+    case InstanceLock::State::AnotherCopyRuns:
+      break;
+  }
+  // The running copy comes to the front first, so that it stands behind this message.
+  const std::optional<QString> inUse = platform.raiseRunningCopy(
+      dataFile.isEmpty() ? QString() : QFileInfo(dataFile).absoluteFilePath());
+  warn(platform, alreadyRunningMessage(dataFile, inUse));
+  return false;
+}
+
+QString Program::comeToFront() {
+  if (main_) {
+    bringToFront(main_);
+  } else if (startup_ && startup_->isVisible()) {
+    bringToFront(startup_);
+  }
+  return context_.state.MonthDays[0] == 1 ? context_.state.CurrentDataFile : QString();
+}
+
 void Program::handOver(bool opened) {
   startup_ = nullptr;  // unloaded; it deletes itself
-  if (!main_) main_ = new MainWindow(context_);
+  if (!main_) {
+    main_ = new MainWindow(context_);
+    statusIcon_ = StatusIcon::createWhereAvailable(context_, *main_);
+  }
   main_->show();
   if (!opened) {
     main_->finishRefresh();

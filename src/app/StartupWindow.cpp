@@ -47,22 +47,15 @@ StartupWindow::StartupWindow(AppContext& context) : context_(context) {
   connect(endButton_, &QPushButton::clicked, this, &StartupWindow::endProgram);
 }
 
-bool StartupWindow::load() {
+void StartupWindow::load() {
   Platform& platform = context_.platform;
   platform.changeToProgramDrive();
-  if (!platform.acquireSingleInstanceLock()) {
-    platform.messageBox(QStringLiteral("このアプリケーションはすでに起動しています"), kAppTitle,
-                        MessageIcon::Warning, MessageButtons::Ok);
-    unload();
-    return false;
-  }
   const QSize screen = platform.screenSize();
   move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
   const QDate today = platform.now().date();
   context_.state.SelYear = today.year();
   context_.state.SelMonth = today.month();
   context_.state.SelDay = today.day();
-  return true;
 }
 
 void StartupWindow::createNewFile() {
@@ -86,8 +79,12 @@ void StartupWindow::openExistingFile() {
   const std::optional<QString> chosen = context_.platform.openFileName(
       {QStringLiteral("開く"), dialog_.fileName, dataFileFilters(), false});
   if (!chosen) return;
-  dialog_.fileName = *chosen;
-  context_.state.CurrentDataFile = *chosen;
+  openFile(*chosen);
+}
+
+void StartupWindow::openFile(const QString& path) {
+  dialog_.fileName = path;
+  context_.state.CurrentDataFile = path;
   context_.state.MonthDays[0] = 1;
   close();
   emit dataFileChosen(true);

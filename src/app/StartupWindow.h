@@ -16,15 +16,18 @@ class StartupWindow : public QWidget {
  public:
   explicit StartupWindow(AppContext& context);
 
-  // The load: drive change, the refusal of a second copy, centring, today as the selected
-  // date. False when another copy runs; the window has then unloaded itself.
-  bool load();
+  // The load: drive change, centring, today as the selected date. The refusal of a second
+  // copy comes before it, once a run (Program::start).
+  void load();
 
   FileDialogState& dialogState() { return dialog_; }
 
   void createNewFile();     // 新規作成
   void openExistingFile();  // 既存のデータを開く
-  void endProgram();        // 終了
+  // What 既存のデータを開く does once the dialog has returned `path`: the window unloads and the
+  // main window takes over with the file, which is then tidied.
+  void openFile(const QString& path);
+  void endProgram();  // 終了
 
  signals:
   // A data file was created (opened false) or opened, and the window has unloaded.

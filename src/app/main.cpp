@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QCommandLineParser>
 
+#include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
 #include "ui/AppContext.h"
@@ -8,13 +10,28 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
+  QApplication::setApplicationVersion(QStringLiteral("1.1.5"));
+  // The installed desktop entry: Wayland compositors find the icon and name through it.
+  QGuiApplication::setDesktopFileName(QStringLiteral("yotenna"));
+  QApplication::setWindowIcon(applicationIcon());
   installJapaneseLanguage(app);
+
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("予定とタイマーの Yotenna"));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument(
+      QStringLiteral("FILE"),
+      QStringLiteral("開くデータファイル（省略すると起動画面から選びます）"),
+      QStringLiteral("[FILE]"));
+  parser.process(app);
+  const QStringList files = parser.positionalArguments();
 
   DesktopPlatform platform;
   SharedState state;
   AppContext context{state, platform, [] { QApplication::exit(0); }};
 
   Program program(context);
-  if (!program.start()) return 0;
+  if (!program.start(files.value(0))) return 0;
   return QApplication::exec();
 }

@@ -4,6 +4,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class QImage;
@@ -18,6 +19,17 @@ struct FileDialogRequest {
   QString fileName;     // proposed name or path
   QStringList filters;  // Qt filter entries, e.g. "データ(*.dat)"
   bool confirmOverwrite = false;
+};
+
+// The single-instance lock as a start finds it.
+struct InstanceLock {
+  enum class State {
+    Held,             // this process is the only running copy
+    AnotherCopyRuns,  // another copy holds the lock
+    Unavailable,      // the lock could not be made; the program runs without it
+  };
+  State state = State::Held;
+  QString reason;  // why the lock is unavailable, in Japanese, naming the file or folder
 };
 
 // Everything the program asks of the machine it runs on. The desktop implementation talks to
@@ -39,8 +51,17 @@ class Platform {
   // The available screen area, in pixels.
   virtual QSize screenSize() const = 0;
 
-  // True when this process is the only running copy of the program (or already holds the lock).
-  virtual bool acquireSingleInstanceLock() = 0;
+  // Takes the single-instance lock (asking again while it is held keeps it).
+  virtual InstanceLock acquireSingleInstanceLock() = 0;
+
+  // Asks the copy that holds the lock to come to the front, telling it the data file this start
+  // was given (empty for none). The answer is the data file that copy has in use (empty while
+  // it shows its start-up window); none when it could not be reached.
+  virtual std::optional<QString> raiseRunningCopy(const QString& dataFile) = 0;
+
+  // While this process holds the lock: each later start is handed to `handler` with the data
+  // file it was given; the handler brings a window to the front and returns the file in use.
+  virtual void listenForLaterCopies(std::function<QString(const QString& dataFile)> handler) = 0;
 
   // Makes the drive of the program's folder current; a no-op where there are no drives.
   virtual void changeToProgramDrive() = 0;

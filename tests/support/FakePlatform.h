@@ -19,7 +19,13 @@ class FakePlatform : public Platform {
 
   QDateTime clock{QDate(2001, 5, 3), QTime(12, 0, 0)};
   QSize screen{1280, 1024};
-  bool lockAvailable = true;
+  InstanceLock lock;  // what acquireSingleInstanceLock() answers
+  // The running copy as a later start finds it: the file it has in use, or none when it cannot
+  // be reached. raiseRequests records what each start told it.
+  std::optional<QString> runningCopyFile;
+  QStringList raiseRequests;
+  // What this copy does when a later start asks it to come to the front, once it listens.
+  std::function<QString(const QString&)> laterCopyHandler;
   int beeps = 0;
   int driveChanges = 0;
 
@@ -81,6 +87,13 @@ class FakePlatform : public Platform {
   }
 
   QSize screenSize() const override { return screen; }
-  bool acquireSingleInstanceLock() override { return lockAvailable; }
+  InstanceLock acquireSingleInstanceLock() override { return lock; }
+  std::optional<QString> raiseRunningCopy(const QString& dataFile) override {
+    raiseRequests.append(dataFile);
+    return runningCopyFile;
+  }
+  void listenForLaterCopies(std::function<QString(const QString&)> handler) override {
+    laterCopyHandler = std::move(handler);
+  }
   void changeToProgramDrive() override { ++driveChanges; }
 };
