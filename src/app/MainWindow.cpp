@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QTreeWidget>
 
 #include "alarm/widgets/AlarmController.h"
+#include "app/Autostart.h"
 #include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
 #include "app/ExternalPrograms.h"
@@ -112,6 +114,7 @@ MainWindow::MainWindow(AppContext& context) : context_(context) {
   }
   createDayCells();
   loadViews();
+  updateStartAtLoginCheck();
 
   clockTimer_ = new QTimer(this);
   clockTimer_->setObjectName(QStringLiteral("Timer1"));
@@ -152,6 +155,16 @@ void MainWindow::createMenus() {
   addItem(file, "icalImport", QStringLiteral("iCalendar を読み込む…"), "",
           [this] { ImportCalendar(context_, *this, this); });
   addSeparator(file, "S5");
+  // No shortcut: every Ctrl+letter the menus could take is in use or spoken for.
+  startAtLogin_ = file->addAction(QStringLiteral("ログイン時に起動する"));
+  startAtLogin_->setObjectName(QStringLiteral("autostart"));
+  startAtLogin_->setCheckable(true);
+  startAtLogin_->setToolTip(QStringLiteral("ログインしたときにこのデータで Yotenna を起動します"));
+  startAtLogin_->setStatusTip(startAtLogin_->toolTip());
+  connect(startAtLogin_, &QAction::triggered, this, &MainWindow::setStartAtLogin);
+  // The entry may change outside the program, and the data file with new and open.
+  connect(file, &QMenu::aboutToShow, this, &MainWindow::updateStartAtLoginCheck);
+  addSeparator(file, "S6");
   addItem(file, "end", QStringLiteral("終了"), "Ctrl+Z", [this] { close(); });
 
   QMenu* view = addMenu("hyouzi", QStringLiteral("表示"));
@@ -443,6 +456,7 @@ void MainWindow::LoadTimerList() {
   for (const TimerListRow& row : timers.rows) items.append(new QTreeWidgetItem(row.columns()));
   timerList_->addTopLevelItems(items);
   if (!timers.status) noteFailure(timers.status.message());
+  emit timerListLoaded();
 }
 
 // --- refresh sequences -------------------------------------------------------------------
@@ -613,6 +627,18 @@ FileDialogState& MainWindow::fileDialog() {
 MainWindow::~MainWindow() { delete dialogHost_.data(); }
 
 StartupWindow* MainWindow::dialogHost() const { return dialogHost_; }
+
+void MainWindow::setStartAtLogin(bool start) {
+  const QString& dataFile = context_.state.CurrentDataFile;
+  const Status done = start ? writeAutostartEntry(QCoreApplication::applicationFilePath(), dataFile)
+                            : removeAutostartEntry();
+  if (!done) warn(context_.platform, done.message());
+  updateStartAtLoginCheck();
+}
+
+void MainWindow::updateStartAtLoginCheck() {
+  startAtLogin_->setChecked(autostartsWith(context_.state.CurrentDataFile));
+}
 
 void MainWindow::selectDay(int cellIndex) {
   context_.state.SelDay = cellIndex + 1;

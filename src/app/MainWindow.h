@@ -80,6 +80,16 @@ class MainWindow : public QMainWindow, public MainViews {
   // Which filter button is selected: 0 まだ, 1 終了したもの, 2 全部.
   int dayFilter() const;
 
+  // ファイル → ログイン時に起動する: writes an autostart entry that starts this program with the
+  // data file in use, or removes it. A failure is shown and the check mark stays as it was.
+  void setStartAtLogin(bool start);
+  // Checks the item when an autostart entry exists for the data file in use.
+  void updateStartAtLoginCheck();
+
+ signals:
+  // The timer list has been read again from the data file.
+  void timerListLoaded();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -109,6 +119,7 @@ class MainWindow : public QMainWindow, public MainViews {
   std::array<QLabel*, kDayCells> dayLabels_{};
   std::array<QListWidget*, kDayCells> dayLists_{};
   std::array<QAction*, 3> displayModes_{};
+  QAction* startAtLogin_ = nullptr;
   QTimer* clockTimer_ = nullptr;  // Timer1
   AlarmController* alarms_ = nullptr;
   QString pendingFailure_;
