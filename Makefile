@@ -1,18 +1,27 @@
 # Two commands do everything on a fresh Debian 12 machine (as root or with sudo):
-#   make run    installs what is missing, builds and starts Yotenna
-#   make test   installs what is missing, builds and runs every test headless
+#   make run    installs what building and running need, builds and starts Yotenna
+#   make test   installs what the tests need as well, builds and runs every test headless
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
+PREFIX     ?= /usr/local
 
-.PHONY: all setup build run test test-asan fuzz bench screenshots format check-format clean
+.PHONY: all setup setup-test setup-package build run test test-asan fuzz bench screenshots \
+        install package check-package format check-format clean
 
 all: build
 
+# What building and running need; the test and package targets add their own sets.
 setup:
-	@bash scripts/setup.sh
+	@bash scripts/setup.sh run
+
+setup-test:
+	@bash scripts/setup.sh test
+
+setup-package:
+	@bash scripts/setup.sh package
 
 $(BUILD)/CMakeCache.txt: | setup
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DYOTENNA_WERROR=ON
@@ -20,13 +29,32 @@ $(BUILD)/CMakeCache.txt: | setup
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
-run: build
+# The program alone: `make run` builds no test.
+run: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target yotenna
 	$(BUILD)/src/yotenna
 
-test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE slow
+# The slow real-clock check and the package check (it installs the .deb, so it needs root) are
+# left out; run them with `ctest -L slow` and `make check-package`.
+test: setup-test build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
 
-test-asan: setup
+# Installs the program, its desktop entry, icons and metainfo under PREFIX (default /usr/local);
+# DESTDIR works as usual for staging.
+install: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target yotenna
+	cmake --install $(BUILD) --prefix $(PREFIX) --component yotenna
+
+# The Debian package yotenna_<version>_<arch>.deb in $(BUILD).
+package: setup-package $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target yotenna
+	cd $(BUILD) && cpack -G DEB
+
+# Builds the package, installs it with apt, checks the installed files, removes it again.
+check-package: setup-package
+	bash scripts/check_package.sh $(BUILD)
+
+test-asan: setup-test
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DYOTENNA_WERROR=ON -DYOTENNA_SANITIZE=ON -DYOTENNA_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
@@ -35,7 +63,7 @@ test-asan: setup
 
 # Every fuzz target in turn; FUZZ_SECONDS is the whole run, shared equally between them.
 FUZZ_TARGETS := fuzz_data_file fuzz_ical_import
-fuzz: setup
+fuzz: setup-test
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DYOTENNA_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZ_TARGETS)
 	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/corpus-ical
@@ -50,7 +78,7 @@ fuzz: setup
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views
 
-screenshots: build
+screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD)
 
 format:

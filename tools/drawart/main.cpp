@@ -1,12 +1,14 @@
-// drawart: renders Yotenna's artwork (start-up picture and toolbar icons).
+// drawart: renders Yotenna's artwork (start-up picture, toolbar icons, application icon).
 //
 // Everything is drawn here with QPainter; nothing is loaded from disk.
 // Usage:
-//   drawart <output-dir> [--sheet <preview.png>]
+//   drawart <output-dir> [--sheet <preview.png>] [--icon-sheet <preview.png>]
 //
 // Writes <output-dir>/startup.png (420 x 334) and
-// <output-dir>/toolbar/01.png .. 14.png (16 x 16), all as 24-bit RGB PNG.
-// With --sheet a magnified preview of every icon is written as well.
+// <output-dir>/toolbar/01.png .. 14.png (16 x 16), all as 24-bit RGB PNG, and
+// <output-dir>/icons/yotenna-<size>.png, the application icon at each size (AppIcon.cpp), as
+// RGBA PNG. With --sheet a magnified preview of every toolbar icon is written as well, with
+// --icon-sheet one of the application icon at each size, actual size and magnified.
 
 #include <QColor>
 #include <QDir>
@@ -20,6 +22,8 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QString>
+
+#include "AppIcon.h"
 
 #include <array>
 #include <cmath>
@@ -920,9 +924,12 @@ int main(int argc, char* argv[]) {
   const QStringList args = QGuiApplication::arguments();
   QString outDir;
   QString sheetPath;
+  QString iconSheetPath;
   for (qsizetype i = 1; i < args.size(); ++i) {
     if (args[i] == QLatin1String("--sheet") && i + 1 < args.size())
       sheetPath = args[++i];
+    else if (args[i] == QLatin1String("--icon-sheet") && i + 1 < args.size())
+      iconSheetPath = args[++i];
     else if (outDir.isEmpty())
       outDir = args[i];
     else {
@@ -931,7 +938,8 @@ int main(int argc, char* argv[]) {
     }
   }
   if (outDir.isEmpty()) {
-    std::fprintf(stderr, "usage: drawart <output-dir> [--sheet <file.png>]\n");
+    std::fprintf(stderr,
+                 "usage: drawart <output-dir> [--sheet <file.png>] [--icon-sheet <file.png>]\n");
     return 2;
   }
 
@@ -952,6 +960,12 @@ int main(int argc, char* argv[]) {
     }
     ok = save(*img, dir.filePath(QStringLiteral("toolbar/%1.png").arg(name))) && ok;
     rendered.emplace_back(name, *img);
+  }
+
+  ok = saveAppIcons(dir.filePath(QStringLiteral("icons"))) && ok;
+  if (!iconSheetPath.isEmpty() && !appIconSheet().save(iconSheetPath, "PNG")) {
+    std::fprintf(stderr, "%s: cannot write\n", qPrintable(iconSheetPath));
+    ok = false;
   }
 
   if (!sheetPath.isEmpty() && !contactSheet(rendered).save(sheetPath, "PNG")) {
