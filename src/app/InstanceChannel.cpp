@@ -45,16 +45,21 @@ void InstanceServer::serve(QLocalSocket* socket) {
   // A peer that never finishes its request is dropped.
   QTimer::singleShot(kServeTimeoutMs, socket, [socket] { socket->abort(); });
   connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+    if (socket->bytesAvailable() >= 4) {
+      QDataStream peek(socket->peek(4));
+      quint32 tag = 0;
+      peek >> tag;
+      if (tag != kRequestTag) {
+        socket->abort();
+        return;
+      }
+    }
     QDataStream stream(socket);
     stream.startTransaction();
     quint32 tag = 0;
     QString dataFile;
     stream >> tag >> dataFile;
     if (!stream.commitTransaction()) return;  // wait for the rest
-    if (tag != kRequestTag) {
-      socket->abort();
-      return;
-    }
     const QString inUse = handler_ ? handler_(dataFile) : QString();
     QDataStream answer(socket);
     answer << inUse;

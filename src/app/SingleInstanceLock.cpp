@@ -25,8 +25,8 @@ QString lockFailure(const QString& what, const QString& path, int errorNumber) {
 
 #ifndef Q_OS_WIN
 // Empty when `path` is a real folder (not a link) of this user's that no one else may enter;
-// otherwise why not. A folder of ours with too open a mode is closed first.
-QString checkPrivateFolder(const QString& path) {
+// otherwise why not. With `closeIfOpen` a folder of ours with too open a mode is closed first.
+QString checkPrivateFolder(const QString& path, bool closeIfOpen) {
   const QByteArray native = QFile::encodeName(path);
   struct stat info {};
   if (::lstat(native.constData(), &info) != 0) {
@@ -41,8 +41,13 @@ QString checkPrivateFolder(const QString& path) {
         .arg(quotedPath(path))
         .arg(info.st_uid);
   }
-  if ((info.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0) {
-    return lockFailure(QStringLiteral("を自分だけのフォルダにできません"), path, errno);
+  if ((info.st_mode & 077) != 0) {
+    if (!closeIfOpen) {
+      return QStringLiteral("フォルダ%1はほかのユーザーも入れます").arg(quotedPath(path));
+    }
+    if (::chmod(native.constData(), 0700) != 0) {
+      return lockFailure(QStringLiteral("を自分だけのフォルダにできません"), path, errno);
+    }
   }
   return {};
 }
@@ -56,7 +61,7 @@ RuntimeFolder privateRuntimeFolder() {
   return {QStandardPaths::writableLocation(QStandardPaths::TempLocation), {}};
 #else
   const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (QDir::isAbsolutePath(runtime) && checkPrivateFolder(runtime).isEmpty()) {
+  if (QDir::isAbsolutePath(runtime) && checkPrivateFolder(runtime, false).isEmpty()) {
     return {runtime, {}};
   }
   // No session folder (a plain su, cron, an old desktop): a folder of our own in the temporary
@@ -67,7 +72,7 @@ RuntimeFolder privateRuntimeFolder() {
   if (::mkdir(QFile::encodeName(fallback).constData(), 0700) != 0 && errno != EEXIST) {
     return {{}, lockFailure(QStringLiteral("を作れません"), fallback, errno)};
   }
-  const QString problem = checkPrivateFolder(fallback);
+  const QString problem = checkPrivateFolder(fallback, true);
   if (!problem.isEmpty()) return {{}, problem};
   return {fallback, {}};
 #endif

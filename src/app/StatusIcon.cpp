@@ -4,19 +4,19 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
-#include <QWidget>
 
 #include "alarm/NextTimer.h"
 #include "app/DesktopIntegration.h"
+#include "app/MainWindow.h"
 
-StatusIcon* StatusIcon::createWhereAvailable(AppContext& context, QWidget& mainWindow) {
+StatusIcon* StatusIcon::createWhereAvailable(AppContext& context, MainWindow& mainWindow) {
   if (!QSystemTrayIcon::isSystemTrayAvailable()) return nullptr;
   auto* icon = new StatusIcon(context, mainWindow);
   icon->tray_->show();
   return icon;
 }
 
-StatusIcon::StatusIcon(AppContext& context, QWidget& mainWindow, QObject* parent)
+StatusIcon::StatusIcon(AppContext& context, MainWindow& mainWindow, QObject* parent)
     : QObject(parent), context_(context), mainWindow_(mainWindow) {
   setObjectName(QStringLiteral("StatusIcon"));
   menu_ = new QMenu();
@@ -39,6 +39,7 @@ StatusIcon::StatusIcon(AppContext& context, QWidget& mainWindow, QObject* parent
     if (why == QSystemTrayIcon::Trigger || why == QSystemTrayIcon::DoubleClick) showMainWindow();
   });
 
+  connect(&mainWindow_, &MainWindow::timerListLoaded, this, &StatusIcon::refresh);
   // The next timer changes with the clock as well as with the file: look again each minute.
   minuteTimer_ = new QTimer(this);
   minuteTimer_->setInterval(1000);

@@ -8,10 +8,10 @@
 
 #include "ui/AppContext.h"
 
+class MainWindow;
 class QMenu;
 class QSystemTrayIcon;
 class QTimer;
-class QWidget;
 
 class StatusIcon : public QObject {
   Q_OBJECT
@@ -19,9 +19,9 @@ class StatusIcon : public QObject {
  public:
   // The status icon for the main window, shown; null where the desktop has no tray, and then
   // nothing changes.
-  static StatusIcon* createWhereAvailable(AppContext& context, QWidget& mainWindow);
+  static StatusIcon* createWhereAvailable(AppContext& context, MainWindow& mainWindow);
 
-  StatusIcon(AppContext& context, QWidget& mainWindow, QObject* parent = nullptr);
+  StatusIcon(AppContext& context, MainWindow& mainWindow, QObject* parent = nullptr);
   ~StatusIcon() override;
 
   QSystemTrayIcon* trayIcon() const { return tray_; }
@@ -36,7 +36,7 @@ class StatusIcon : public QObject {
   void minuteCheck();
 
   AppContext& context_;
-  QWidget& mainWindow_;
+  MainWindow& mainWindow_;
   QMenu* menu_ = nullptr;
   QSystemTrayIcon* tray_ = nullptr;
   QTimer* minuteTimer_ = nullptr;

@@ -108,7 +108,7 @@ class StartupTest : public QObject {
 
   void secondCopyIsRefused() {
     Session session;
-    session.platform.lockAvailable = false;
+    session.platform.lock.state = InstanceLock::State::AnotherCopyRuns;
     StartupWindow* window = session.start();
     QVERIFY(!window->isVisible());
     QCOMPARE(session.platform.messages.size(), 1);

@@ -3,7 +3,6 @@
 
 #include "shared/DateFormat.h"
 #include "shared/Numeric.h"
-#include "shared/SingleInstanceLock.h"
 #include "shared/Twips.h"
 
 class SharedTest : public QObject {
@@ -117,33 +116,6 @@ class SharedTest : public QObject {
     QCOMPARE(twipsToPixels(7215), 481);
     QCOMPARE(twipsToPixels(15), 1);
     QCOMPARE(twipsToPixels(1440, 120), 120);
-  }
-
-  void secondLockFailsUntilTheFirstIsGone() {
-    const QString path =
-        QDir::temp().filePath("yotenna-test-%1.lock").arg(QCoreApplication::applicationPid());
-    QFile::remove(path);
-    {
-      SingleInstanceLock first(path);
-      QVERIFY(first.acquire());
-      QVERIFY(first.acquire());  // asking again keeps it
-      SingleInstanceLock second(path);
-      QVERIFY(!second.acquire());
-    }
-    SingleInstanceLock third(path);
-    QVERIFY(third.acquire());
-  }
-
-  void lockOfACrashedCopyIsTakenOver() {
-    const QString path =
-        QDir::temp().filePath("yotenna-stale-%1.lock").arg(QCoreApplication::applicationPid());
-    // A lock file as QLockFile writes it, naming a process that no longer exists.
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("999999\nyotenna\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-    file.close();
-    SingleInstanceLock lock(path);
-    QVERIFY(lock.acquire());
   }
 };
 
