@@ -17,14 +17,23 @@ while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
 display=:$n
 Xvfb $display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
 for _ in $(seq 50); do
   [ -e /tmp/.X11-unix/X${display#:} ] && break
   sleep 0.1
 done
-# A window manager draws the title bars, so captions show in the pictures.
+# A window manager draws the title bars, so captions and window icons show in the pictures,
+# and a tray (an XEmbed one: no StatusNotifierWatcher runs here) shows the status icon.
+pids=($xvfb)
+trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
 if command -v openbox >/dev/null; then
   DISPLAY=$display openbox >/dev/null 2>&1 &
+  pids+=($!)
+  sleep 1
+fi
+if command -v trayer >/dev/null; then
+  DISPLAY=$display trayer --edge top --align right --widthtype pixel --width 120 \
+    --heighttype pixel --height 28 --tint 0xd0d8e0 --transparent true --alpha 0 >/dev/null 2>&1 &
+  pids+=($!)
   sleep 1
 fi
 DISPLAY=$display QT_QPA_PLATFORM=xcb "$shooter" "$out"

@@ -5,15 +5,20 @@
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
+#include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProcess>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include "alarm/widgets/AlarmPopup.h"
 #include "app/DateDialog.h"
+#include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
+#include "app/StatusIcon.h"
 #include "dialogs/widgets/SearchWindow.h"
 #include "dialogs/widgets/UsageHelpWindow.h"
 #include "dialogs/widgets/VersionWindow.h"
@@ -57,8 +62,35 @@ void shoot(const QString& folder, const QString& name, const QList<QWidget*>& on
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   installJapaneseLanguage(app);
+  QApplication::setWindowIcon(applicationIcon());
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
   QDir().mkpath(folder);
+
+  // The application icon at 16, 48 and 256 px as the windows and the desktop get it, on a
+  // light and a dark ground, the small ones also magnified without smoothing.
+  {
+    const QIcon icon = applicationIcon();
+    QImage sheet(16 + 16 + 48 + 256 + 4 * 16 + 4 * 48 + 6 * 16, 2 * (256 + 32),
+                 QImage::Format_RGB32);
+    sheet.fill(QColor(236, 240, 244));
+    QPainter p(&sheet);
+    p.fillRect(0, 256 + 32, sheet.width(), 256 + 32, QColor(48, 52, 60));
+    for (int ground = 0; ground < 2; ++ground) {
+      const int base = ground * (256 + 32) + 16 + 256;
+      int x = 16;
+      for (const int size : {16, 48, 256}) {
+        p.drawPixmap(x, base - size, icon.pixmap(size, size));
+        x += size + 16;
+      }
+      for (const int size : {16, 48}) {
+        p.drawImage(QRect(x, base - 4 * size, 4 * size, 4 * size),
+                    icon.pixmap(size, size).toImage());
+        x += 4 * size + 16;
+      }
+    }
+    p.end();
+    sheet.save(QDir(folder).filePath("app-icon.png"));
+  }
 
   FakePlatform platform;
   // Half a minute past the sample daily timer, so it does not go off over the pictures.
@@ -103,6 +135,18 @@ int main(int argc, char* argv[]) {
   main.setDisplayMode(2);
   shoot(folder, "form2-full");
   main.setDisplayMode(1);
+
+  // The status icon's menu, opened beside the icon where the screen has a tray.
+  {
+    StatusIcon status(context, main);
+    status.trayIcon()->show();
+    settle(1500);
+    const QRect iconPlace = status.trayIcon()->geometry();
+    const QPoint at = iconPlace.isValid() ? iconPlace.bottomLeft() : QPoint(900, 40);
+    status.menu()->popup(at);
+    shoot(folder, "tray-menu", {status.menu()});
+    status.menu()->hide();
+  }
 
   // The editor: a new entry, an opened entry, and opened timers of each kind.
   platform.pictures.insert(QStringLiteral("/home/user/gomi.png"),
