@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <optional>
 
 #include "ui/AppContext.h"
 

@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
   QApplication::setApplicationVersion(QStringLiteral("1.1.5"));
   // The installed desktop entry: Wayland compositors find the icon and name through it.
-  QGuiApplication::setDesktopFileName(QStringLiteral("yotenna"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
   QApplication::setWindowIcon(applicationIcon());
   installJapaneseLanguage(app);
 
