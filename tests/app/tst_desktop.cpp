@@ -452,11 +452,6 @@ class DesktopTest : public QObject {
     QCOMPARE(session.main()->windowIcon().availableSizes(), icon.availableSizes());
   }
 
-  void fileDialogFilters() {
-    QCOMPARE(fileDialogNameFilters({"データ(*.dat)", "All(*.*)"}),
-             QStringList({"データ(*.dat) (*.dat)", "All(*.*) (*)"}));
-  }
-
   void allFilesListsFilesWithoutAnExtension() {
     const QString folder = dir_.filePath("listing");
     QDir().mkpath(folder);
