@@ -79,9 +79,9 @@ bool Program::claimSingleInstance(const QString& dataFile) {
       break;
   }
   // The running copy comes to the front first, so that it stands behind this message.
-  const std::optional<QString> inUse = platform.raiseRunningCopy(
-      dataFile.isEmpty() ? QString() : QFileInfo(dataFile).absoluteFilePath());
-  warn(platform, alreadyRunningMessage(dataFile, inUse));
+  const QString requested = dataFile.isEmpty() ? QString() : QFileInfo(dataFile).absoluteFilePath();
+  const std::optional<QString> inUse = platform.raiseRunningCopy(requested);
+  warn(platform, alreadyRunningMessage(requested, inUse));
   return false;
 }
 
