@@ -1,6 +1,7 @@
 #include "dialogs/Search.h"
 
 #include "shared/Numeric.h"
+#include "store/Cp932.h"
 #include "store/DataFileScan.h"
 
 namespace {
@@ -26,7 +27,10 @@ bool searchUsesText(int kind) { return kind == SearchBySubject || kind == Search
 QString foldForSearch(const QString& text) {
   // Compatibility composition turns full-width letters into plain ones and half-width kana
   // (with a following ﾞ or ﾟ) into the full-width composed kana.
-  QString folded = text.normalized(QString::NormalizationForm_KC);
+  // 〜 and ～ (and the other pairs of windowsFormOf) are one character to the user.
+  QString windowsText = text;
+  for (QChar& c : windowsText) c = QChar(windowsFormOf(c.unicode()));
+  QString folded = windowsText.normalized(QString::NormalizationForm_KC);
   for (QChar& c : folded) {
     if (isFoldableHiragana(c.unicode())) c = QChar(char16_t(c.unicode() + 0x60));
   }

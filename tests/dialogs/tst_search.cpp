@@ -172,6 +172,35 @@ class SearchTest : public QObject {
     QCOMPARE(foldForSearch(text), expected);
   }
 
+  // An input method types 〜 (U+301C) where the file holds 0x8160, which reads back as ～
+  // (U+FF5E); pasted text brings − ‖ — ¢ £ ¬ for the file's 0x817C 0x8161 0x815C 0x8191 0x8192
+  // 0x81CA. Either form finds the other.
+  void unicodeAndWindowsFormsFindEachOther_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("wave dash") << QByteArray("10\x8E\x9E\x81\x60") << u"時〜"_qs;
+    QTest::newRow("minus") << QByteArray(
+                                  "a\x81\x7C"
+                                  "b")
+                           << u"a−b"_qs;
+    QTest::newRow("double bar") << QByteArray("\x81\x61") << u"‖"_qs;
+    QTest::newRow("dash") << QByteArray("\x81\x5C") << u"—"_qs;
+    QTest::newRow("cent") << QByteArray("\x81\x91") << u"¢"_qs;
+    QTest::newRow("pound") << QByteArray("\x81\x92") << u"£"_qs;
+    QTest::newRow("not") << QByteArray("\x81\xCA") << u"¬"_qs;
+    QTest::newRow("stored as typed, searched as read") << QByteArray("\x81\x60") << u"～"_qs;
+  }
+  void unicodeAndWindowsFormsFindEachOther() {
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, typed);
+    const QString path = dir_.filePath("forms.dat");
+    writeBytes(path, entry("2024/03/01", stored, "", "0") + entry("2024/03/02", "x", "", "0") +
+                         kMarkerLine);
+    const SearchResult result = searchSchedule(path, SearchBySubject, typed);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QCOMPARE(days(result), QStringList{"01"});
+  }
+
  private:
   QString dataFile() const { return dir_.filePath("search.dat"); }
 

@@ -362,6 +362,28 @@ class StoreTest : public QObject {
     QVERIFY(!QFile::exists(real.filePath(kTemporaryFileName)));
   }
 
+  void codecStoresUnicodeFormsAsWindowsDoes_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("wave dash") << u"10時〜12時"_qs
+                               << QByteArray(
+                                      "10\x8E\x9E\x81\x60"
+                                      "12\x8E\x9E");
+    QTest::newRow("minus") << u"−"_qs << QByteArray("\x81\x7C");
+    QTest::newRow("double vertical line") << u"‖"_qs << QByteArray("\x81\x61");
+    QTest::newRow("em dash") << u"—"_qs << QByteArray("\x81\x5C");
+    QTest::newRow("cent") << u"¢"_qs << QByteArray("\x81\x91");
+    QTest::newRow("pound") << u"£"_qs << QByteArray("\x81\x92");
+    QTest::newRow("not") << u"¬"_qs << QByteArray("\x81\xCA");
+    QTest::newRow("windows form") << u"～"_qs << QByteArray("\x81\x60");
+  }
+  void codecStoresUnicodeFormsAsWindowsDoes() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(encodeCp932(text), std::optional<QByteArray>(bytes));
+    QCOMPARE(firstUnencodableCharacter(text), std::nullopt);
+  }
+
   void codecRefusesWhatCp932CannotHold() {
     QCOMPARE(encodeCp932("件名"), std::optional<QByteArray>(kKenmei));
     QVERIFY(!encodeCp932(QString::fromUtf8("予定\xF0\x9F\x98\x80")));
