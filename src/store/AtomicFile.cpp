@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include "store/SystemError.h"
 
@@ -10,6 +11,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +31,24 @@ QString resolveDataFilePath(const QString& path) {
 
 namespace {
 
+constexpr qsizetype kBufferSize = 1 << 20;
+constexpr int kNameAttempts = 64;
+
+QString& fixedSuffix() {
+  static QString suffix;
+  return suffix;
+}
+
+QString randomSuffix() {
+  if (!fixedSuffix().isEmpty()) return fixedSuffix();
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  QString suffix;
+  for (int i = 0; i < 8; ++i) {
+    suffix += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(62)]);
+  }
+  return suffix;
+}
+
 Status writeFailure(const QString& path, const QString& reason) {
   return Status::failure(
       QStringLiteral(
@@ -38,30 +58,37 @@ Status writeFailure(const QString& path, const QString& reason) {
 
 }  // namespace
 
+namespace storetesting {
+void setTemporarySuffix(const QString& suffix) { fixedSuffix() = suffix; }
+}  // namespace storetesting
+
+AtomicReplacement::AtomicReplacement(const QString& path) : path_(path) {}
+
+AtomicReplacement::~AtomicReplacement() {
+  if (!committed_) abandon();
+}
+
+Status AtomicReplacement::write(QByteArrayView bytes) {
+  if (fd_ < 0 && temporary_.isEmpty()) return writeFailure(path_, QStringLiteral("内部エラー"));
+  if (buffer_.size() + bytes.size() > kBufferSize) {
+    if (Status flushed = flush(); !flushed) return flushed;
+  }
+  // Large pieces go straight through.
+  if (bytes.size() >= kBufferSize) return writeOut(bytes.data(), bytes.size());
+  buffer_.append(bytes);
+  return Status::success();
+}
+
+Status AtomicReplacement::flush() {
+  if (buffer_.isEmpty()) return Status::success();
+  Status written = writeOut(buffer_.constData(), buffer_.size());
+  buffer_.resize(0);
+  return written;
+}
+
 #ifndef Q_OS_WIN
 
 namespace {
-
-// Closes the descriptor it holds unless released.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  // Closes now and reports the result, as a failed close can mean lost data.
-  int close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result;
-  }
-
- private:
-  int fd_;
-};
 
 bool writeAll(int fd, const char* data, qsizetype size) {
   while (size > 0) {
@@ -82,50 +109,77 @@ bool writeAll(int fd, const char* data, qsizetype size) {
 
 }  // namespace
 
-Status replaceFileContents(const QString& path, const QByteArray& contents) {
-  const QString target = resolveDataFilePath(path);
-  const QByteArray targetName = QFile::encodeName(target);
-  const QString folder = QFileInfo(target).absolutePath();
-  const QString temporary = QDir(folder).filePath(kTemporaryFileName);
-  const QByteArray temporaryName = QFile::encodeName(temporary);
+Status AtomicReplacement::begin() {
+  target_ = resolveDataFilePath(path_);
+  const QByteArray targetName = QFile::encodeName(target_);
+  const QString folder = QFileInfo(target_).absolutePath();
 
   struct stat existing {};
   const bool exists = ::stat(targetName.constData(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
-    return writeFailure(path, QStringLiteral("通常のファイルではありません"));
+    return writeFailure(path_, QStringLiteral("通常のファイルではありません"));
   }
   if (exists && ::access(targetName.constData(), W_OK) != 0) {
-    return writeFailure(path, describeSystemError(errno));
+    return writeFailure(path_, describeSystemError(errno));
   }
 
-  // O_TRUNC: a temporary file left by an earlier crash is overwritten, never read.
+  // A name of our own, created exclusively: an existing file or link of that name (another
+  // writer's, a leftover, one planted by someone else) is never opened, truncated or followed.
   const mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
-  FileDescriptor out(
-      ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
-  if (out.get() < 0) return writeFailure(path, describeSystemError(errno));
+  for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+    const QString candidate = QDir(folder).filePath(kTemporaryFilePrefix + randomSuffix());
+    fd_ = ::open(QFile::encodeName(candidate).constData(),
+                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd_ >= 0) {
+      temporary_ = candidate;
+    } else if (errno != EEXIST || !fixedSuffix().isEmpty()) {
+      return writeFailure(path_, describeSystemError(errno));
+    }
+  }
+  if (fd_ < 0) return writeFailure(path_, describeSystemError(EEXIST));
 
-  auto abandon = [&](int errorNumber) {
-    if (out.get() >= 0) out.close();
-    ::unlink(temporaryName.constData());
-    return writeFailure(path, describeSystemError(errorNumber));
-  };
+  struct stat created {};
+  if (::fstat(fd_, &created) != 0) return fail(errno);
+  device_ = created.st_dev;
+  inode_ = created.st_ino;
+  // Held while this rewrite lives: a later rewrite that finds the file can tell it from the
+  // leftover of a crash. Where the file system has no locks, there is nothing to hold.
+  ::flock(fd_, LOCK_EX | LOCK_NB);
 
   if (exists) {
     // A new file would take the umask; an existing file keeps what its owner gave it.
-    if (::fchmod(out.get(), mode) != 0) return abandon(errno);
+    if (::fchmod(fd_, mode) != 0) return fail(errno);
     if (::geteuid() == 0) {
-      [[maybe_unused]] const int ignored = ::fchown(out.get(), existing.st_uid, existing.st_gid);
+      [[maybe_unused]] const int ignored = ::fchown(fd_, existing.st_uid, existing.st_gid);
     }
   }
-  if (!writeAll(out.get(), contents.constData(), contents.size())) return abandon(errno);
-  if (::fsync(out.get()) != 0) return abandon(errno);
-  if (out.close() != 0) return abandon(errno);
-  if (::rename(temporaryName.constData(), targetName.constData()) != 0) return abandon(errno);
+  buffer_.reserve(kBufferSize);
+  return Status::success();
+}
+
+Status AtomicReplacement::writeOut(const char* data, qsizetype size) {
+  if (!writeAll(fd_, data, size)) return fail(errno);
+  return Status::success();
+}
+
+Status AtomicReplacement::commit() {
+  if (fd_ < 0) return writeFailure(path_, QStringLiteral("内部エラー"));
+  if (Status flushed = flush(); !flushed) return flushed;
+  if (::fsync(fd_) != 0) return fail(errno);
+  const int closing = fd_;
+  fd_ = -1;
+  if (::close(closing) != 0) return fail(errno);
+  if (::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) !=
+      0) {
+    return fail(errno);
+  }
+  committed_ = true;
+  temporary_.clear();
 
   // The rename itself must reach the disk for the new contents to survive a power cut. It
   // is done and cannot be taken back, so a folder that cannot be synced is not reported.
-  const int folderFd =
-      ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folderFd = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderFd >= 0) {
     ::fsync(folderFd);
     ::close(folderFd);
@@ -133,49 +187,110 @@ Status replaceFileContents(const QString& path, const QByteArray& contents) {
   return Status::success();
 }
 
+void AtomicReplacement::abandon() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (temporary_.isEmpty()) return;
+  // Only the file this object created: should the name now stand for another file, it stays.
+  const QByteArray name = QFile::encodeName(temporary_);
+  struct stat info {};
+  if (::lstat(name.constData(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_) {
+    ::unlink(name.constData());
+  }
+  temporary_.clear();
+  buffer_.clear();
+}
+
+Status AtomicReplacement::fail(int errorNumber) {
+  abandon();
+  return writeFailure(path_, describeSystemError(errorNumber));
+}
+
 #else  // Q_OS_WIN
 
-Status replaceFileContents(const QString& path, const QByteArray& contents) {
-  const QString target = resolveDataFilePath(path);
-  const QString temporary = QDir(QFileInfo(target).absolutePath()).filePath(kTemporaryFileName);
-  const std::wstring targetW = QDir::toNativeSeparators(target).toStdWString();
-  const std::wstring temporaryW = QDir::toNativeSeparators(temporary).toStdWString();
+namespace {
+HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
+}  // namespace
 
+Status AtomicReplacement::begin() {
+  target_ = resolveDataFilePath(path_);
+  const std::wstring targetW = QDir::toNativeSeparators(target_).toStdWString();
   const DWORD attributes = GetFileAttributesW(targetW.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    return writeFailure(path, QStringLiteral("読み取り専用のファイルです"));
+    return writeFailure(path_, QStringLiteral("読み取り専用のファイルです"));
   }
-  HANDLE out = CreateFileW(temporaryW.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (out == INVALID_HANDLE_VALUE) {
-    return writeFailure(path, QStringLiteral("一時ファイルを作れません (%1)").arg(GetLastError()));
+  const QString folder = QFileInfo(target_).absolutePath();
+  for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+    const QString candidate = QDir(folder).filePath(kTemporaryFilePrefix + randomSuffix());
+    const std::wstring candidateW = QDir::toNativeSeparators(candidate).toStdWString();
+    HANDLE out = CreateFileW(candidateW.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+      fd_ = static_cast<int>(reinterpret_cast<intptr_t>(out));
+      temporary_ = candidate;
+    } else if (GetLastError() != ERROR_FILE_EXISTS) {
+      return writeFailure(path_,
+                          QStringLiteral("一時ファイルを作れません (%1)").arg(GetLastError()));
+    }
   }
-  auto abandon = [&](DWORD error) {
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    DeleteFileW(temporaryW.c_str());
-    return writeFailure(path, QStringLiteral("Windows エラー %1").arg(error));
-  };
-  const char* data = contents.constData();
-  qsizetype left = contents.size();
+  if (fd_ < 0) return writeFailure(path_, QStringLiteral("一時ファイルを作れません"));
+  buffer_.reserve(kBufferSize);
+  return Status::success();
+}
+
+Status AtomicReplacement::writeOut(const char* data, qsizetype left) {
   while (left > 0) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<qsizetype>(left, 1 << 20));
-    if (!WriteFile(out, data, chunk, &written, nullptr) || written == 0)
-      return abandon(GetLastError());
+    if (!WriteFile(handleOf(fd_), data, chunk, &written, nullptr) || written == 0) {
+      return fail(static_cast<int>(GetLastError()));
+    }
     data += written;
     left -= written;
-  }
-  if (!FlushFileBuffers(out)) return abandon(GetLastError());
-  if (!CloseHandle(out)) {
-    out = INVALID_HANDLE_VALUE;
-    return abandon(GetLastError());
-  }
-  out = INVALID_HANDLE_VALUE;
-  if (!MoveFileExW(temporaryW.c_str(), targetW.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return abandon(GetLastError());
   }
   return Status::success();
 }
 
+Status AtomicReplacement::commit() {
+  if (Status flushed = flush(); !flushed) return flushed;
+  if (!FlushFileBuffers(handleOf(fd_))) return fail(static_cast<int>(GetLastError()));
+  CloseHandle(handleOf(fd_));
+  fd_ = -1;
+  const std::wstring temporaryW = QDir::toNativeSeparators(temporary_).toStdWString();
+  const std::wstring targetW = QDir::toNativeSeparators(target_).toStdWString();
+  if (!MoveFileExW(temporaryW.c_str(), targetW.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return fail(static_cast<int>(GetLastError()));
+  }
+  committed_ = true;
+  temporary_.clear();
+  return Status::success();
+}
+
+void AtomicReplacement::abandon() {
+  if (fd_ >= 0) {
+    CloseHandle(handleOf(fd_));
+    fd_ = -1;
+  }
+  if (!temporary_.isEmpty()) {
+    DeleteFileW(QDir::toNativeSeparators(temporary_).toStdWString().c_str());
+    temporary_.clear();
+  }
+  buffer_.clear();
+}
+
+Status AtomicReplacement::fail(int errorNumber) {
+  abandon();
+  return writeFailure(path_, QStringLiteral("Windows エラー %1").arg(errorNumber));
+}
+
 #endif
+
+Status replaceFileContents(const QString& path, const QByteArray& contents) {
+  AtomicReplacement replacement(path);
+  if (Status begun = replacement.begin(); !begun) return begun;
+  if (Status written = replacement.write(contents); !written) return written;
+  return replacement.commit();
+}

@@ -1,22 +1,68 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include "store/Status.h"
 
-// The name of the temporary file every rewrite goes through, written beside the data file.
+// The name every temporary file of a rewrite starts with. Each rewrite makes its own file
+// beside the data file, "ダミー００.yotenna-" and a random part, so that two rewrites never share
+// one and a file of that bare name (the user's own, or an old data file) is never touched.
 inline const QString kTemporaryFileName = QStringLiteral("ダミー００");
+inline const QString kTemporaryFilePrefix = QStringLiteral("ダミー００.yotenna-");
 
 // Where the contents of a data file really live: a symbolic link is followed to its target
 // (so the link stays a link), any other path is made absolute.
 QString resolveDataFilePath(const QString& path);
 
-// Replaces the file at path with contents so that at every instant the file holds either its
-// complete old or its complete new contents:
-//   write "ダミー００" beside it (a stale one is overwritten), flush and sync it,
-//   rename it over the file, sync the folder.
-// The permission bits (and, where allowed, the owner) of an existing file are kept. A file
-// that is not writable is left alone. On any failure the old file is untouched, the
-// temporary file is removed and the message says what went wrong.
+// Replaces the file at a path so that at every instant it holds either its complete old or its
+// complete new contents:
+//   begin():  create a temporary file of our own beside it, exclusively and never through a
+//             link (O_CREAT|O_EXCL|O_NOFOLLOW), with the old file's permission bits;
+//   write():  stream the new contents into it;
+//   commit(): flush and sync it, rename it over the file, sync the folder.
+// The permission bits (and, where allowed, the owner) of an existing file are kept. A file that
+// is not writable, or not a regular file, is left alone. On any failure, and when the object
+// goes away uncommitted, the old file is untouched and the temporary file this object created
+// (and nothing else) is removed; the message says what went wrong.
+class AtomicReplacement {
+ public:
+  explicit AtomicReplacement(const QString& path);
+  ~AtomicReplacement();
+  AtomicReplacement(const AtomicReplacement&) = delete;
+  AtomicReplacement& operator=(const AtomicReplacement&) = delete;
+
+  Status begin();
+  Status write(QByteArrayView bytes);
+  Status commit();
+  // Removes the temporary file; the old file stays as it is.
+  void abandon();
+
+  // The temporary file while it exists (for messages and tests).
+  const QString& temporaryPath() const { return temporary_; }
+
+ private:
+  Status flush();
+  Status writeOut(const char* data, qsizetype size);
+  Status fail(int errorNumber);
+
+  QString path_;    // as the caller named it, for messages
+  QString target_;  // where the contents live
+  QString temporary_;
+  int fd_ = -1;
+  // The temporary file's identity, so that the clean-up removes only the file it made.
+  unsigned long long device_ = 0;
+  unsigned long long inode_ = 0;
+  QByteArray buffer_;
+  bool committed_ = false;
+};
+
+// The whole new contents at once, through an AtomicReplacement.
 Status replaceFileContents(const QString& path, const QByteArray& contents);
+
+namespace storetesting {
+// Makes the temporary files' names end in `suffix` rather than a random part (empty: random
+// again), for fault-injection tests that must name the file before it exists.
+void setTemporarySuffix(const QString& suffix);
+}  // namespace storetesting

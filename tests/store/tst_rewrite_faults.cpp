@@ -35,19 +35,30 @@ Run run(const QString& program, const QStringList& arguments) {
           QString::fromLocal8Bit(process.readAll())};
 }
 
+const QString kSuffix = QStringLiteral("faulty");
+
 QStringList purgeArguments(const QString& path) {
-  return {"purge", path, "2001-05-03", "2001-05-03T12:00"};
+  return {"--temporary-suffix", kSuffix, "purge", path, "2001-05-03", "2001-05-03T12:00"};
 }
 
-Run purge(const QString& path) { return run(STORE_TOOL, purgeArguments(path)); }
+Run purge(const QString& path) { return run(STORE_TOOL, purgeArguments(path).mid(2)); }
+
+QString temporaryBeside(const QString& path) {
+  return QFileInfo(path).absoluteDir().filePath(kTemporaryFilePrefix + kSuffix);
+}
 
 // Runs the purge under strace with a fault injected at a system call, only where the call
 // touches the temporary file: the program's other reads and writes go through.
 Run purgeWithFault(const QString& path, const QString& injection) {
-  const QString temporary = QFileInfo(path).absoluteDir().filePath(kTemporaryFileName);
-  return run("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-P", temporary, "-e",
-                                   "inject=" + injection, STORE_TOOL} +
+  return run("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-P", temporaryBeside(path),
+                                   "-e", "inject=" + injection, STORE_TOOL} +
                            purgeArguments(path));
+}
+
+// The files of a folder whose names start with "ダミー００".
+QStringList temporaryFiles(const QString& folder) {
+  return QDir(folder).entryList({kTemporaryFileName + "*"},
+                                QDir::Files | QDir::System | QDir::Hidden);
 }
 
 bool haveStrace() { return !QStandardPaths::findExecutable("strace").isEmpty(); }
@@ -64,9 +75,9 @@ class RewriteFaultTest : public QObject {
  private slots:
   void init() {
     data_ = dir_.filePath("data.dat");
-    temporary_ = dir_.filePath(kTemporaryFileName);
+    temporary_ = temporaryBeside(data_);
     writeBytes(data_, kOldContents);
-    QFile::remove(temporary_);
+    for (const QString& name : temporaryFiles(dir_.path())) QFile::remove(dir_.filePath(name));
   }
 
   void cleanRunReplacesTheContents() {
@@ -106,12 +117,36 @@ class RewriteFaultTest : public QObject {
     const Run killed = purgeWithFault(data_, "rename:signal=KILL");
     QVERIFY(killed.exitCode != 0 || killed.crashed);
     QCOMPARE(readBytes(data_), kOldContents);
-    // The next rewrite overwrites the leftover temporary file instead of trusting it.
-    writeBytes(temporary_, "garbage\r\n");
+    // The next rewrite makes a file of its own and never reads the leftover.
     const Run next = purge(data_);
     QCOMPARE(next.exitCode, 0);
     QCOMPARE(readBytes(data_), kNewContents);
-    QVERIFY(!QFile::exists(temporary_));
+  }
+
+  // A data file may bear the old temporary name (a user kept the records of a crash there): it
+  // is replaced like any other, and a failed save leaves it whole.
+  void dataFileNamedLikeTheTemporaryFile_data() {
+    QTest::addColumn<QString>("injection");
+    QTest::newRow("clean") << QString();
+    QTest::newRow("disk full") << "write:error=ENOSPC";
+    QTest::newRow("sync fails") << "fsync:error=EIO";
+  }
+  void dataFileNamedLikeTheTemporaryFile() {
+    QFETCH(QString, injection);
+    const QString path = dir_.filePath(kTemporaryFileName);
+    writeBytes(path, kOldContents);
+    if (injection.isEmpty()) {
+      QCOMPARE(purge(path).exitCode, 0);
+      QCOMPARE(readBytes(path), kNewContents);
+    } else {
+      if (!haveStrace()) QSKIP("strace is not installed");
+      const Run result = purgeWithFault(path, injection);
+      QCOMPARE(result.exitCode, 1);
+      QVERIFY2(result.output.contains("元のデータはそのまま"), qUtf8Printable(result.output));
+      QCOMPARE(readBytes(path), kOldContents);
+    }
+    QCOMPARE(temporaryFiles(dir_.path()), QStringList{kTemporaryFileName});
+    QFile::remove(path);
   }
 
   void immutableDataFileIsLeftAlone() {
@@ -156,7 +191,7 @@ class RewriteFaultTest : public QObject {
                            purgeArguments(path));
     QCOMPARE(result.exitCode == 0, succeeds);
     QCOMPARE(readBytes(path), succeeds ? kNewContents : kOldContents);
-    QVERIFY(!QFile::exists(folder + "/" + kTemporaryFileName));
+    QVERIFY(temporaryFiles(folder).isEmpty());
     if (!succeeds) QVERIFY2(result.output.contains("data.dat"), qPrintable(result.output));
     struct stat info {};
     ::stat(fileName.constData(), &info);
@@ -179,7 +214,7 @@ class RewriteFaultTest : public QObject {
     writeBytes(path, old);
     const Run result = purge(path);
     const QByteArray after = readBytes(path);
-    const bool temporaryLeft = QFile::exists(mountPoint + "/" + kTemporaryFileName);
+    const bool temporaryLeft = !temporaryFiles(mountPoint).isEmpty();
     run("umount", {mountPoint});
     QCOMPARE(result.exitCode, 1);
     QVERIFY2(result.output.contains("空き容量"), qPrintable(result.output));

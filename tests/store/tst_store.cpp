@@ -36,6 +36,11 @@ QList<TimerRecord> timers(const QString& path, Status* status = nullptr) {
   return records;
 }
 
+// The files of the folder whose names start with "ダミー００".
+QStringList temporaryFiles(const QString& folder) {
+  return QDir(folder).entryList({kTemporaryFileName + "*"}, QDir::Files | QDir::System);
+}
+
 QByteArrayList entryDates(const QString& path) {
   QByteArrayList dates;
   for (const ScheduleRecord& r : schedules(path)) dates.append(r.EntryDate.raw);
@@ -131,7 +136,7 @@ class StoreTest : public QObject {
     QVERIFY(result.status.isOk());
     QVERIFY(result.changed);
     QCOMPARE(readBytes(path), keep1 + keep2 + kMarkerLine + timer);
-    QVERIFY(!QFile::exists(dir_.filePath(kTemporaryFileName)));
+    QVERIFY(temporaryFiles(dir_.path()).isEmpty());
   }
 
   void rewriteWithoutChangeLeavesTheFileUntouched() {
@@ -315,17 +320,40 @@ class StoreTest : public QObject {
     QVERIFY(!status.isOk());
     QVERIFY(status.message().contains("someday"));
     QCOMPARE(readBytes(path), source);
-    QVERIFY(!QFile::exists(dir_.filePath(kTemporaryFileName)));
+    QVERIFY(temporaryFiles(dir_.path()).isEmpty());
   }
 
-  void staleTemporaryFileIsOverwrittenNeverRead() {
+  // "ダミー００" is a name like any other: a file of that name beside the data file is the
+  // user's and stays as it is.
+  void fileNamedLikeTheTemporaryFileIsNeverTouched() {
     const QString path = file();
     writeBytes(path, line("\"2001/05/03\",\"a\",\"\",1,1") + kMarkerLine);
-    writeBytes(dir_.filePath(kTemporaryFileName), "left by a crash\r\n" + kMarkerLine);
+    const QString own = dir_.filePath(kTemporaryFileName);
+    const QByteArray ownBytes = "the user's own file\r\n";
+    writeBytes(own, ownBytes);
     QVERIFY(
         purgeDataFile(path, QDate(2001, 6, 1), QDateTime(QDate(2001, 6, 1), QTime(0, 0))).isOk());
     QCOMPARE(readBytes(path), kMarkerLine);
-    QVERIFY(!QFile::exists(dir_.filePath(kTemporaryFileName)));
+    QCOMPARE(readBytes(own), ownBytes);
+    QCOMPARE(temporaryFiles(dir_.path()), QStringList{kTemporaryFileName});
+    QFile::remove(own);
+  }
+
+  // A data file named "ダミー００" is replaced through a temporary file of its own, never
+  // written in place.
+  void dataFileNamedLikeTheTemporaryFileIsReplacedWhole() {
+    const QString path = file(kTemporaryFileName);
+    writeBytes(path, line("\"2001/05/03\",\"a\",\"\",1,1") + kMarkerLine);
+    struct stat before {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &before), 0);
+    QVERIFY(
+        purgeDataFile(path, QDate(2001, 6, 1), QDateTime(QDate(2001, 6, 1), QTime(0, 0))).isOk());
+    struct stat after {};
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
+    QVERIFY(after.st_ino != before.st_ino);
+    QCOMPARE(readBytes(path), kMarkerLine);
+    QCOMPARE(temporaryFiles(dir_.path()), QStringList{kTemporaryFileName});
+    QFile::remove(path);
   }
 
   void temporaryFileIsWrittenBesideTheDataFile() {
@@ -358,8 +386,8 @@ class StoreTest : public QObject {
     struct stat info {};
     ::stat(QFile::encodeName(target).constData(), &info);
     QCOMPARE(info.st_mode & 07777, mode_t(0640));
-    QVERIFY(!QFile::exists(dir_.filePath(kTemporaryFileName)));
-    QVERIFY(!QFile::exists(real.filePath(kTemporaryFileName)));
+    QVERIFY(temporaryFiles(dir_.path()).isEmpty());
+    QVERIFY(temporaryFiles(real.path()).isEmpty());
   }
 
   void codecStoresUnicodeFormsAsWindowsDoes_data() {
