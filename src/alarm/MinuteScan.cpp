@@ -1,12 +1,11 @@
 #include "alarm/MinuteScan.h"
 
-#include <QSet>
 #include <optional>
 
 #include "shared/DateFormat.h"
+#include "store/DataFileLock.h"
 #include "store/DataFileScan.h"
 #include "store/Rewrite.h"
-#include "store/SystemError.h"
 
 namespace {
 
@@ -81,12 +80,6 @@ std::optional<qint64> dueMinute(const TimerRecord& timer, AlarmKind kind,
   return due;
 }
 
-QString changedMessage(const QString& path) {
-  return QStringLiteral(
-             "データファイル%1が読み込みの途中で変わりました。元のデータはそのまま残っています。")
-      .arg(quotedPath(path));
-}
-
 }  // namespace
 
 MinuteScanResult scanDueTimers(const QString& path, const MinuteRange& minutes) {
@@ -94,45 +87,38 @@ MinuteScanResult scanDueTimers(const QString& path, const MinuteRange& minutes) 
   if (minutes.isEmpty()) return result;
 
   // Reading first, writing only if a once-only timer has to go: a scan that fires nothing, or
-  // only repeating timers, must not touch the file every minute.
-  QSet<int> toRemove;
-  QList<TimerRecord> removedRecords;
-  int index = 0;
+  // only repeating timers, must not touch the file every minute, nor wait for its lock.
+  QList<TimerRecord> toRemove;
   result.status = scanTimers(path, [&](const TimerRecord& timer) {
-    const int position = index++;
     const std::optional<AlarmKind> kind = kindOf(timer.TimerKind.toText());
     if (!kind) return;
     const std::optional<qint64> due = dueMinute(timer, *kind, minutes);
     if (!due) return;
     result.fired.append(FiredTimer{timer.TimerTitle.toText(), timer.TimerPicture.toText(), *kind,
                                    minutes.momentOf(*due), *due < minutes.throughMinute()});
-    if (*kind == AlarmKind::Once) {
-      toRemove.insert(position);
-      removedRecords.append(timer);
-    }
+    if (*kind == AlarmKind::Once) toRemove.append(timer);
   });
   if (!result.status || toRemove.isEmpty()) return result;
 
+  // The removal reads the file again under its lock and takes out the fired timers by their
+  // contents, so that a change another copy made since the scan is kept; a timer another copy
+  // has already taken out is not missed.
+  const DataFileLock lock(path);
+  if (!lock.isHeld()) {
+    result.status = lock.status();
+    return result;
+  }
   RewriteSteps steps;
-  int position = 0;
-  int removed = 0;
+  qsizetype removed = 0;
   steps.timer = [&](const TimerRecord& timer, RecordSink& sink) {
-    if (!toRemove.contains(position++)) {
-      sink.write(timer);
+    if (removed < toRemove.size() && timer == toRemove[removed]) {
+      ++removed;
       return;
     }
-    // The file was read a moment ago in this same event; should it differ now, leave it be.
-    if (removed >= removedRecords.size() || !(timer == removedRecords[removed])) {
-      sink.fail(changedMessage(path));
-      return;
-    }
-    ++removed;
-  };
-  steps.afterTimers = [&](RecordSink& sink) {
-    if (removed != removedRecords.size()) sink.fail(changedMessage(path));
+    sink.write(timer);
   };
   const RewriteResult rewrite = rewriteDataFile(path, steps);
   result.status = rewrite.status;
-  if (result.status && removed == removedRecords.size()) result.removedOnceTimers = removed;
+  if (result.status) result.removedOnceTimers = static_cast<int>(removed);
   return result;
 }

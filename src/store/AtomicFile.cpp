@@ -10,6 +10,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,13 +41,17 @@ QString& fixedSuffix() {
 }
 
 QString randomSuffix() {
-  if (!fixedSuffix().isEmpty()) return fixedSuffix();
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   QString suffix;
   for (int i = 0; i < 8; ++i) {
     suffix += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(62)]);
   }
   return suffix;
+}
+
+// The first name tried may be fixed by a test; every other is random.
+QString suffixFor(int attempt) {
+  return attempt == 0 && !fixedSuffix().isEmpty() ? fixedSuffix() : randomSuffix();
 }
 
 Status writeFailure(const QString& path, const QString& reason) {
@@ -107,6 +112,43 @@ bool writeAll(int fd, const char* data, qsizetype size) {
   return true;
 }
 
+// Removes the temporary files that crashed rewrites left in the folder: files of our name
+// pattern, regular, our own, not the data file, and locked by no live rewrite (each holds a
+// lock on its file while it writes). Links, other users' files and the bare "ダミー００" stay.
+void removeLeftovers(const QString& folder, const struct stat& target, bool targetExists,
+                     const struct stat& own) {
+  const QByteArray folderName = QFile::encodeName(folder);
+  const int folderFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return;
+  DIR* entries = ::fdopendir(folderFd);
+  if (!entries) {
+    ::close(folderFd);
+    return;
+  }
+  const QByteArray prefix = QFile::encodeName(kTemporaryFilePrefix);
+  while (const dirent* entry = ::readdir(entries)) {
+    const QByteArray name(entry->d_name);
+    if (!name.startsWith(prefix)) continue;
+    const int fd =
+        ::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat info {};
+    const bool candidate =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        !(targetExists && info.st_dev == target.st_dev && info.st_ino == target.st_ino) &&
+        !(info.st_dev == own.st_dev && info.st_ino == own.st_ino);
+    if (candidate && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat now {};
+      if (::fstatat(folderFd, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+          now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
+        ::unlinkat(folderFd, entry->d_name, 0);
+      }
+    }
+    ::close(fd);
+  }
+  ::closedir(entries);
+}
+
 }  // namespace
 
 Status AtomicReplacement::begin() {
@@ -116,9 +158,7 @@ Status AtomicReplacement::begin() {
 
   struct stat existing {};
   const bool exists = ::stat(targetName.constData(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) {
-    return writeFailure(path_, QStringLiteral("通常のファイルではありません"));
-  }
+  if (exists && !S_ISREG(existing.st_mode)) return writeFailure(path_, kNotRegularFile);
   if (exists && ::access(targetName.constData(), W_OK) != 0) {
     return writeFailure(path_, describeSystemError(errno));
   }
@@ -127,12 +167,12 @@ Status AtomicReplacement::begin() {
   // writer's, a leftover, one planted by someone else) is never opened, truncated or followed.
   const mode_t mode = exists ? (existing.st_mode & 07777) : 0666;
   for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
-    const QString candidate = QDir(folder).filePath(kTemporaryFilePrefix + randomSuffix());
+    const QString candidate = QDir(folder).filePath(kTemporaryFilePrefix + suffixFor(attempt));
     fd_ = ::open(QFile::encodeName(candidate).constData(),
                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd_ >= 0) {
       temporary_ = candidate;
-    } else if (errno != EEXIST || !fixedSuffix().isEmpty()) {
+    } else if (errno != EEXIST) {
       return writeFailure(path_, describeSystemError(errno));
     }
   }
@@ -145,6 +185,7 @@ Status AtomicReplacement::begin() {
   // Held while this rewrite lives: a later rewrite that finds the file can tell it from the
   // leftover of a crash. Where the file system has no locks, there is nothing to hold.
   ::flock(fd_, LOCK_EX | LOCK_NB);
+  removeLeftovers(folder, existing, exists, created);
 
   if (exists) {
     // A new file would take the umask; an existing file keeps what its owner gave it.
@@ -212,6 +253,43 @@ Status AtomicReplacement::fail(int errorNumber) {
 
 namespace {
 HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
+// Removes the temporary files that crashed rewrites left in the folder: files of our name
+// pattern, regular, our own, not the data file, and locked by no live rewrite (each holds a
+// lock on its file while it writes). Links, other users' files and the bare "ダミー００" stay.
+void removeLeftovers(const QString& folder, const struct stat& target, bool targetExists,
+                     const struct stat& own) {
+  const QByteArray folderName = QFile::encodeName(folder);
+  const int folderFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) return;
+  DIR* entries = ::fdopendir(folderFd);
+  if (!entries) {
+    ::close(folderFd);
+    return;
+  }
+  const QByteArray prefix = QFile::encodeName(kTemporaryFilePrefix);
+  while (const dirent* entry = ::readdir(entries)) {
+    const QByteArray name(entry->d_name);
+    if (!name.startsWith(prefix)) continue;
+    const int fd =
+        ::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat info {};
+    const bool candidate =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        !(targetExists && info.st_dev == target.st_dev && info.st_ino == target.st_ino) &&
+        !(info.st_dev == own.st_dev && info.st_ino == own.st_ino);
+    if (candidate && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat now {};
+      if (::fstatat(folderFd, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+          now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
+        ::unlinkat(folderFd, entry->d_name, 0);
+      }
+    }
+    ::close(fd);
+  }
+  ::closedir(entries);
+}
+
 }  // namespace
 
 Status AtomicReplacement::begin() {
@@ -223,7 +301,7 @@ Status AtomicReplacement::begin() {
   }
   const QString folder = QFileInfo(target_).absolutePath();
   for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
-    const QString candidate = QDir(folder).filePath(kTemporaryFilePrefix + randomSuffix());
+    const QString candidate = QDir(folder).filePath(kTemporaryFilePrefix + suffixFor(attempt));
     const std::wstring candidateW = QDir::toNativeSeparators(candidate).toStdWString();
     HANDLE out = CreateFileW(candidateW.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);

@@ -19,7 +19,8 @@ QString resolveDataFilePath(const QString& path);
 // Replaces the file at a path so that at every instant it holds either its complete old or its
 // complete new contents:
 //   begin():  create a temporary file of our own beside it, exclusively and never through a
-//             link (O_CREAT|O_EXCL|O_NOFOLLOW), with the old file's permission bits;
+//             link (O_CREAT|O_EXCL|O_NOFOLLOW), with the old file's permission bits, and
+//             remove what crashed rewrites left in the folder;
 //   write():  stream the new contents into it;
 //   commit(): flush and sync it, rename it over the file, sync the folder.
 // The permission bits (and, where allowed, the owner) of an existing file are kept. A file that
@@ -62,7 +63,8 @@ class AtomicReplacement {
 Status replaceFileContents(const QString& path, const QByteArray& contents);
 
 namespace storetesting {
-// Makes the temporary files' names end in `suffix` rather than a random part (empty: random
-// again), for fault-injection tests that must name the file before it exists.
+// Makes the first name a rewrite tries for its temporary file end in `suffix` rather than a
+// random part (empty: random again), for tests that must name the file before it exists. When
+// that name is taken, the rewrite goes on with random names as always.
 void setTemporarySuffix(const QString& suffix);
 }  // namespace storetesting

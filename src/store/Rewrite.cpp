@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "store/AtomicFile.h"
+#include "store/DataFileLock.h"
 #include "store/DataFileReader.h"
 
 // Gives the rewrite access to the sink's buffer.
@@ -13,6 +14,9 @@ class RewriteRun {
 };
 
 RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
+  // The read and the write under one lock: no other copy changes the file in between.
+  const DataFileLock lock(path);
+  if (!lock.isHeld()) return {lock.status()};
   DataFileReader reader(path);
   if (!reader.open()) return {Status::failure(reader.errorString())};
 
@@ -66,5 +70,7 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
 }
 
 Status createDataFile(const QString& path) {
+  const DataFileLock lock(path);
+  if (!lock.isHeld()) return lock.status();
   return replaceFileContents(path, encodeLine(TimerMarker::fields()));
 }

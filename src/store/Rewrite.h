@@ -38,8 +38,10 @@ struct RewriteResult {
 };
 
 // Reads the whole data file, passes every record through the steps and replaces the file
-// with the result (schedule records, the marker, timer records) through the temporary file.
-// When the result is byte-identical to the file, nothing is written.
+// with the result (schedule records, the marker, timer records) through a temporary file.
+// When the result is byte-identical to the file, nothing is written. The read and the write
+// hold the data file's lock (DataFileLock); when another copy of the program holds it past the
+// wait, nothing is written and the status says so.
 RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps);
 
 // Creates (or empties) a data file: the marker line alone.

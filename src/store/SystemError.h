@@ -7,3 +7,7 @@ QString describeSystemError(int errorNumber);
 
 // "「path」" with the native separators, for messages.
 QString quotedPath(const QString& path);
+
+// Why a named pipe, a device or the like is neither read nor written as a data file.
+inline const QString kNotRegularFile =
+    QStringLiteral("通常のファイルではありません（名前付きパイプやデバイスなどは開けません）");

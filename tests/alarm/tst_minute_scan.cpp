@@ -8,6 +8,7 @@
 #include "alarm/ClockText.h"
 #include "alarm/MinuteScan.h"
 #include "alarm/MinuteTracker.h"
+#include "store/AtomicFile.h"
 #include "support/BlockedRewrite.h"
 #include "support/TestFiles.h"
 
@@ -179,7 +180,7 @@ class MinuteScanTest : public QObject {
   void failedRemovalStillFiresAndKeepsTheFile() {
     const QByteArray contents = kHead + timer("t", "0", "2026", "12", "07", "21", "30");
     writeBytes(path_, contents);
-    std::optional<BlockedRewrite> blocked(std::in_place, dir_.path());
+    std::optional<BlockedRewrite> blocked(std::in_place);
     const MinuteScanResult result = scanDueTimers(path_, at("07 21:30:00"));
     blocked.reset();
     QVERIFY(!result.status.isOk());

@@ -377,7 +377,7 @@ class EditorOpsTest : public QObject {
       path_ = dir_.filePath("missing.dat");
     } else {
       file(stored);
-      blocked.emplace(dir_.path());
+      blocked.emplace();
     }
     const ScheduleInput schedule = scheduleInput("2024", "05", "01", "s", "");
     const TimerInput timerInput = onceTimer("2030", "01", "01");

@@ -3,13 +3,19 @@
 // or several at once.
 //   store_tool [--temporary-suffix S] purge FILE YYYY-MM-DD YYYY-MM-DDTHH:MM
 //   store_tool [--temporary-suffix S] create FILE
+//   store_tool add FILE PREFIX COUNT   adds COUNT schedule entries PREFIX0, PREFIX1, ... one by
+//                                      one, as the editor's 追加 does
+//   store_tool hold FILE MILLISECONDS  holds the data file's lock, says "held", waits, lets go
 // --temporary-suffix names the temporary file "ダミー００.yotenna-S", so that a fault can be
 // aimed at it.
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QThread>
 #include <cstdio>
 
+#include "editor/ScheduleOperations.h"
 #include "store/AtomicFile.h"
+#include "store/DataFileLock.h"
 #include "store/Purge.h"
 #include "store/Rewrite.h"
 
@@ -27,6 +33,25 @@ int main(int argc, char* argv[]) {
                            QDateTime::fromString(args[3], Qt::ISODate));
   } else if (args.size() == 2 && args[0] == QLatin1String("create")) {
     status = createDataFile(args[1]);
+  } else if (args.size() == 4 && args[0] == QLatin1String("add")) {
+    status = Status::success();
+    for (int i = 0; i < args[3].toInt() && status; ++i) {
+      ScheduleInput input;
+      input.yearText = QStringLiteral("2024");
+      input.monthText = QStringLiteral("05");
+      input.dayText = QString::number(1 + i % 28);
+      input.subject = args[2] + QString::number(i);
+      const EditorResult result = addSchedule(args[1], input);
+      if (result.outcome != EditorOutcome::Done) status = Status::failure(result.message->text);
+    }
+  } else if (args.size() == 3 && args[0] == QLatin1String("hold")) {
+    const DataFileLock lock(args[1]);
+    status = lock.status();
+    if (lock.isHeld()) {
+      std::printf("held\n");
+      std::fflush(stdout);
+      QThread::msleep(args[2].toULong());
+    }
   }
   if (!status) {
     std::fprintf(stderr, "%s\n", status.message().toLocal8Bit().constData());

@@ -117,10 +117,13 @@ class RewriteFaultTest : public QObject {
     const Run killed = purgeWithFault(data_, "rename:signal=KILL");
     QVERIFY(killed.exitCode != 0 || killed.crashed);
     QCOMPARE(readBytes(data_), kOldContents);
-    // The next rewrite makes a file of its own and never reads the leftover.
+    QVERIFY(QFile::exists(temporary_));
+    // The next rewrite makes a file of its own, never reads the leftover, and removes it: no
+    // live rewrite holds it.
     const Run next = purge(data_);
     QCOMPARE(next.exitCode, 0);
     QCOMPARE(readBytes(data_), kNewContents);
+    QCOMPARE(temporaryFiles(dir_.path()), QStringList());
   }
 
   // A data file may bear the old temporary name (a user kept the records of a crash there): it

@@ -1,4 +1,6 @@
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -388,6 +390,42 @@ class StoreTest : public QObject {
     QCOMPARE(info.st_mode & 07777, mode_t(0640));
     QVERIFY(temporaryFiles(dir_.path()).isEmpty());
     QVERIFY(temporaryFiles(real.path()).isEmpty());
+  }
+
+  // What crashed rewrites left is removed by the next rewrite in the folder; what a live rewrite
+  // holds, links, other users' files and the data file itself stay.
+  void leftoversOfCrashedRewritesAreRemoved() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("data.dat");
+    writeBytes(path, line("\"2001/05/03\",\"a\",\"\",1,1") + kMarkerLine);
+    const QString dead = folder.filePath(kTemporaryFilePrefix + "dead");
+    const QString live = folder.filePath(kTemporaryFilePrefix + "live");
+    const QString link = folder.filePath(kTemporaryFilePrefix + "link");
+    const QString foreign = folder.filePath(kTemporaryFilePrefix + "foreign");
+    const QString opened = folder.filePath(kTemporaryFilePrefix + "opened");
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath("victim");
+    for (const QString& name : {dead, live, foreign, opened, victim}) writeBytes(name, "x\r\n");
+    QVERIFY(QFile::link(victim, link));
+    QFile liveFile(live);
+    QVERIFY(liveFile.open(QIODevice::ReadOnly));
+    QCOMPARE(::flock(liveFile.handle(), LOCK_EX | LOCK_NB), 0);
+    const bool root = ::geteuid() == 0;
+    if (root) QCOMPARE(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+
+    QVERIFY(
+        purgeDataFile(path, QDate(2001, 6, 1), QDateTime(QDate(2001, 6, 1), QTime(0, 0))).isOk());
+    // A leftover opened as the data file is replaced, not removed.
+    writeBytes(opened, line("\"2001/05/03\",\"b\",\"\",1,1") + kMarkerLine);
+    QVERIFY(
+        purgeDataFile(opened, QDate(2001, 6, 1), QDateTime(QDate(2001, 6, 1), QTime(0, 0))).isOk());
+
+    QVERIFY(!QFile::exists(dead));
+    QVERIFY(QFile::exists(live));
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(readBytes(victim), QByteArray("x\r\n"));
+    QCOMPARE(readBytes(opened), kMarkerLine);
+    if (root) QVERIFY(QFile::exists(foreign));
   }
 
   void codecStoresUnicodeFormsAsWindowsDoes_data() {

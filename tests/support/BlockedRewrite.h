@@ -1,26 +1,27 @@
 #pragma once
 
-#include <QDir>
-#include <QString>
+#include <signal.h>
+#include <sys/resource.h>
 
-#include "store/AtomicFile.h"
-
-// While it lives, every rewrite of a data file in the folder fails to create its temporary
-// file: the one name the store is told to use is taken by a folder.
+// While it lives, every write of this process to a file fails (as on a full disk, and for
+// root too): a rewrite then cannot fill its temporary file.
 class BlockedRewrite {
  public:
-  explicit BlockedRewrite(const QString& folder)
-      : blocker_(QDir(folder).filePath(kTemporaryFilePrefix + QStringLiteral("blocked"))) {
-    storetesting::setTemporarySuffix(QStringLiteral("blocked"));
-    QDir().mkpath(blocker_ + QStringLiteral("/inside"));
+  BlockedRewrite() {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit none = saved_;
+    none.rlim_cur = 0;
+    ::setrlimit(RLIMIT_FSIZE, &none);
   }
   ~BlockedRewrite() {
-    QDir(blocker_).removeRecursively();
-    storetesting::setTemporarySuffix(QString());
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, previousHandler_);
   }
   BlockedRewrite(const BlockedRewrite&) = delete;
   BlockedRewrite& operator=(const BlockedRewrite&) = delete;
 
  private:
-  QString blocker_;
+  rlimit saved_{};
+  sighandler_t previousHandler_ = nullptr;
 };
