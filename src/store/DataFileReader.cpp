@@ -7,6 +7,12 @@
 
 #include "store/SystemError.h"
 
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 constexpr qint64 kChunkSize = 64 * 1024;
@@ -84,12 +90,34 @@ inline bool parseField(const char* begin, const char* end, bool atEof,
 DataFileReader::DataFileReader(QString path) : path_(std::move(path)), file_(path_) {}
 
 bool DataFileReader::open() {
+#ifndef Q_OS_WIN
+  // Only a regular file is read: a named pipe would block the program until someone writes
+  // into it, a device such as /dev/zero never ends. Opening without blocking and asking the
+  // open file what it is tells them apart before anything is read.
+  const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(describeSystemError(errno));
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int code = errno;
+    ::close(fd);
+    return fail(S_ISDIR(info.st_mode) ? describeSystemError(EISDIR)
+                : info.st_mode != 0   ? kNotRegularFile
+                                      : describeSystemError(code));
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (!file_.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return fail(file_.errorString());
+  }
+  return true;
+#else
   errno = 0;
   if (!file_.open(QIODevice::ReadOnly)) {
     const int code = errno;
     return fail(code != 0 ? describeSystemError(code) : file_.errorString());
   }
   return true;
+#endif
 }
 
 bool DataFileReader::fill() {

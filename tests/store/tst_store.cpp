@@ -1,6 +1,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -426,6 +427,62 @@ class StoreTest : public QObject {
     QCOMPARE(readBytes(victim), QByteArray("x\r\n"));
     QCOMPARE(readBytes(opened), kMarkerLine);
     if (root) QVERIFY(QFile::exists(foreign));
+  }
+
+  // Named pipes and devices are refused at once, by name, by every reader and writer: a pipe
+  // would block the program until someone writes into it, /dev/zero never ends.
+  void nonRegularFilesAreRefusedAtOnce_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("operation");
+    const char* operations[] = {"schedule scan", "month scan", "timer scan",
+                                "rewrite",       "purge",      "create"};
+    for (const char* kind : {"fifo", "zero"}) {
+      for (int op = 0; op < 6; ++op) {
+        QTest::addRow("%s, %s", kind, operations[op]) << QString(kind) << op;
+      }
+    }
+  }
+  void nonRegularFilesAreRefusedAtOnce() {
+    QFETCH(QString, kind);
+    QFETCH(int, operation);
+    QString path = QStringLiteral("/dev/zero");
+    if (kind == "fifo") {
+      path = file("pipe.dat");
+      QFile::remove(path);
+      QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    Status status = Status::success();
+    switch (operation) {
+      case 0:
+        status = scanSchedule(path, [](const ScheduleRecord&) { return true; });
+        break;
+      case 1:
+        status = scanMonth(path, 2001, 5, [](const ScheduleRecord&) {});
+        break;
+      case 2:
+        status = scanTimers(path, [](const TimerRecord&) {});
+        break;
+      case 3:
+        status = rewriteDataFile(path, {}).status;
+        break;
+      case 4:
+        status = purgeDataFile(path, QDate(2001, 6, 1), QDateTime(QDate(2001, 6, 1), QTime(0, 0)));
+        break;
+      default:
+        status = createDataFile(path);
+        break;
+    }
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(!status.isOk());
+    QVERIFY2(status.message().contains(path) && status.message().contains("通常のファイル"),
+             qPrintable(status.message()));
+    if (kind == "fifo") {
+      QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+      QFile::remove(path);
+    }
+    QVERIFY(temporaryFiles(dir_.path()).isEmpty());
   }
 
   void codecStoresUnicodeFormsAsWindowsDoes_data() {
