@@ -1,5 +1,9 @@
 #include "dialogs/Search.h"
 
+#include <QHash>
+#include <algorithm>
+#include <vector>
+
 #include "shared/Numeric.h"
 #include "store/Cp932.h"
 #include "store/DataFileScan.h"
@@ -15,10 +19,90 @@ bool isFoldableHiragana(char16_t c) {
 }
 
 // A flag holds the number asked for; a flag that is no number (damaged file) holds neither.
-bool flagEquals(const Field& flag, int value) {
-  const QString text = QString::fromLatin1(flag.raw);
+bool flagEquals(QByteArrayView flag, int value) {
+  if (flag.size() == 1 && (flag[0] == '0' || flag[0] == '1')) return flag[0] - '0' == value;
+  const QString text = QString::fromLatin1(flag);
   return isWholeNumber(text) && numericValue(text) == value;
 }
+
+bool isAscii(QByteArrayView bytes) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// The folded form of each character, found once and remembered: folding a field character by
+// character gives what folding it whole gives, except where a half-width voiced mark joins
+// the kana before it.
+class CharacterFolds {
+ public:
+  CharacterFolds() : known_(0x10000, false), single_(0x10000, 0) {}
+
+  void append(char16_t c, QString* out) {
+    if (!known_[c]) learn(c);
+    if (single_[c] != 0) {
+      out->append(QChar(single_[c]));
+    } else {
+      out->append(longer_.value(c));
+    }
+  }
+
+ private:
+  void learn(char16_t c) {
+    const QString folded = foldForSearch(QString(QChar(c)));
+    if (folded.size() == 1 && folded[0].unicode() != 0) {
+      single_[c] = folded[0].unicode();
+    } else {
+      longer_.insert(c, folded);
+    }
+    known_[c] = true;
+  }
+
+  std::vector<bool> known_;
+  std::vector<char16_t> single_;
+  QHash<char16_t, QString> longer_;
+};
+
+// Tells whether a stored field holds the search text, comparing folded forms without
+// building a record or folding a field more than once.
+class FieldMatcher {
+ public:
+  explicit FieldMatcher(const QString& searchText) : wanted_(foldForSearch(searchText)) {
+    wantedAscii_ = true;
+    for (const QChar c : wanted_) {
+      if (c.unicode() >= 0x80) wantedAscii_ = false;
+    }
+    if (wantedAscii_) asciiWanted_ = wanted_.toLatin1();
+  }
+
+  bool matches(QByteArrayView raw) {
+    if (isAscii(raw)) {
+      // Folded ASCII is ASCII in lower case: a text with other characters cannot be in it.
+      if (!wantedAscii_) return false;
+      return std::search(raw.begin(), raw.end(), asciiWanted_.cbegin(), asciiWanted_.cend(),
+                         [](char stored, char wanted) { return lowerAscii(stored) == wanted; }) !=
+                 raw.end() ||
+             asciiWanted_.isEmpty();
+    }
+    const QString text = decodeCp932(raw.toByteArray());
+    if (text.contains(QChar(0xFF9E)) || text.contains(QChar(0xFF9F))) {
+      return foldForSearch(text).contains(wanted_);
+    }
+    folded_.resize(0);
+    for (const QChar c : text) folds_.append(c.unicode(), &folded_);
+    return folded_.contains(wanted_);
+  }
+
+ private:
+  QString wanted_;
+  bool wantedAscii_ = true;
+  QByteArray asciiWanted_;
+  QString folded_;
+  CharacterFolds folds_;
+};
 
 }  // namespace
 
@@ -45,24 +129,24 @@ SearchResult searchSchedule(const QString& dataFile, int kind, const QString& se
     return result;
   }
 
-  const QString wanted = foldForSearch(searchText);
-  result.status = scanSchedule(dataFile, [&](const ScheduleRecord& record) {
+  FieldMatcher matcher(searchText);
+  result.status = scanScheduleViews(dataFile, [&](const ScheduleRecordView& record) {
     bool match = false;
     switch (kind) {
       case SearchBySubject:
-        match = foldForSearch(record.Subject.toText()).contains(wanted);
+        match = matcher.matches(record.fields[1]);
         break;
       case SearchByContent:
-        match = foldForSearch(record.Content.toText()).contains(wanted);
+        match = matcher.matches(record.fields[2]);
         break;
       case SearchNotFinished:
-        match = flagEquals(record.DoneFlag, 0);
+        match = flagEquals(record.fields[3], 0);
         break;
       case SearchFinished:
-        match = flagEquals(record.DoneFlag, 1);
+        match = flagEquals(record.fields[3], 1);
         break;
     }
-    if (match) result.records.append(record);
+    if (match) result.records.append(record.toRecord());
     return true;
   });
   return result;

@@ -15,6 +15,8 @@ const QString kContentName = QStringLiteral("内容");
 // the day of the year from the whole date. A date that cannot be read (the program never
 // writes one) keeps its year and sorts as day 0 of it.
 long long storedDateKey(const Field& entryDate) {
+  // Dates as the program writes them, the usual case, are read without decoding.
+  if (const std::optional<int> key = canonicalDateKey(entryDate.raw)) return *key;
   const QString text = entryDate.toText();
   const std::optional<QDate> date = parseDateText(text);
   return integerValue(QStringView(text).left(4)) * 1000 + (date ? date->dayOfYear() : 0);
@@ -37,10 +39,27 @@ bool sameText(const QString& stored, const QString& edited) {
   return stored == edited || normalisedLineBreaks(stored) == normalisedLineBreaks(edited);
 }
 
+// Plain ASCII without line breaks: such a field reads as its bytes, and most records differ
+// from the one looked for already there, without being decoded.
+bool isPlain(const QByteArray& raw) {
+  for (const char c : raw) {
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '\r' || c == '\n') return false;
+  }
+  return true;
+}
+
+bool sameStoredText(const Field& stored, const QString& edited) {
+  if (isPlain(stored.raw)) return QLatin1StringView(stored.raw) == edited;
+  return sameText(stored.toText(), edited);
+}
+
 bool textsMatch(const ScheduleRecord& record, const QString& date, const QString& subject,
                 const QString& content) {
-  return record.EntryDate.toText() == date && sameText(record.Subject.toText(), subject) &&
-         sameText(record.Content.toText(), content);
+  const bool sameDate = isPlain(record.EntryDate.raw)
+                            ? QLatin1StringView(record.EntryDate.raw) == date
+                            : record.EntryDate.toText() == date;
+  return sameDate && sameStoredText(record.Subject, subject) &&
+         sameStoredText(record.Content, content);
 }
 
 // A text the user left as it was is written back as it was stored, line breaks included.
@@ -100,9 +119,12 @@ EditorResult addSchedule(const QString& dataFile, const ScheduleInput& input) {
   RewriteSteps steps;
   // After the entries of its own date, before the first older one.
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
-    if (!written && storedDateKey(record.EntryDate) < key) {
+    if (storedDateKey(record.EntryDate) < key) {
       sink.write(added);
       written = true;
+      sink.write(record);
+      sink.copyRest();  // the rest is copied as it stands
+      return;
     }
     sink.write(record);
   };
@@ -123,9 +145,9 @@ EditorResult deleteSchedule(const QString& dataFile, const ScheduleInput& input,
   EditorResult result;
   RewriteSteps steps;
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
-    if (!result.matched && textsMatch(record, date, input.subject, input.content) &&
-        flagsMatch(record, snapshot)) {
+    if (textsMatch(record, date, input.subject, input.content) && flagsMatch(record, snapshot)) {
       result.matched = true;
+      sink.copyRest();
       return;
     }
     sink.write(record);
@@ -155,13 +177,13 @@ EditorResult updateSchedule(const QString& dataFile, const ScheduleInput& input,
   EditorResult result;
   RewriteSteps steps;
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
-    if (!result.matched && textsMatch(record, oldDate, snapshot[10], snapshot[11]) &&
-        flagsMatch(record, snapshot)) {
+    if (textsMatch(record, oldDate, snapshot[10], snapshot[11]) && flagsMatch(record, snapshot)) {
       result.matched = true;
       ScheduleRecord replacement = recordFrom(*newDate, input);
       keepUnchangedText(replacement.Subject, record.Subject, input.subject);
       keepUnchangedText(replacement.Content, record.Content, input.content);
       sink.write(replacement);
+      sink.copyRest();
       return;
     }
     sink.write(record);

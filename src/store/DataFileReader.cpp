@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr qint64 kChunkSize = 64 * 1024;
+constexpr qint64 kChunkSize = 256 * 1024;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
@@ -105,7 +105,8 @@ bool DataFileReader::open() {
                                       : describeSystemError(code));
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  if (!file_.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+  // The reader keeps its own buffer: QFile's would only copy every byte once more.
+  if (!file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
     return fail(file_.errorString());
   }
@@ -124,8 +125,11 @@ bool DataFileReader::fill() {
   if (eof_ || ioError_) return false;
   // Keep the unread bytes; read at least as much again as is buffered, so that a very long
   // field is read in a few large steps rather than many small ones.
-  buffer_.remove(0, pos_);
-  pos_ = 0;
+  const qsizetype drop = keep_ >= 0 ? std::min(keep_, pos_) : pos_;
+  buffer_.remove(0, drop);
+  pos_ -= drop;
+  if (keep_ >= 0) keep_ -= drop;
+  bufferStart_ += drop;
   const qsizetype before = buffer_.size();
   const qint64 want = std::max<qint64>(kChunkSize, before);
   buffer_.resize(before + want);
@@ -224,6 +228,38 @@ bool DataFileReader::readFields(int first, int count, QList<Field>* fields) {
     if (!parseNext(&parsed)) return false;
     target[i].raw = QByteArray(parsed.value, parsed.valueEnd - parsed.value);
     target[i].quoted = parsed.quoted;
+  }
+  return true;
+}
+
+bool DataFileReader::readFieldSpan(Span* span) {
+  Parsed parsed;
+  if (!parseNext(&parsed)) return false;
+  const char* base = buffer_.constData() + keep_;
+  *span = Span{parsed.value - base, parsed.valueEnd - base, parsed.quoted};
+  return true;
+}
+
+bool DataFileReader::readFieldInto(Field* field) {
+  Parsed parsed;
+  if (!parseNext(&parsed)) return false;
+  const qsizetype size = parsed.valueEnd - parsed.value;
+  field->raw.resize(size);
+  if (size > 0) std::memcpy(field->raw.data(), parsed.value, static_cast<size_t>(size));
+  field->quoted = parsed.quoted;
+  return true;
+}
+
+bool DataFileReader::parseFinalRecord(QByteArrayView bytes, int count, QList<Field>* fields) {
+  fields->resize(count);
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  for (int i = 0; i < count; ++i) {
+    if (p == end) return false;
+    Parsed parsed;
+    if (!parseField(p, end, true, &parsed)) return false;
+    (*fields)[i] = Field{QByteArray(parsed.value, parsed.valueEnd - parsed.value), parsed.quoted};
+    p = parsed.next;
   }
   return true;
 }

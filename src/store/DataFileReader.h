@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <algorithm>
 
 #include "store/Record.h"
 
@@ -35,6 +37,37 @@ class DataFileReader {
   bool readFieldView(QByteArrayView* view);
   // Passes over `count` fields without copying them.
   bool skipFields(int count);
+  // Where a field lies among the kept bytes (see keepFromHere).
+  struct Span {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    bool quoted = false;
+  };
+  // Reads the next field and tells where it lies among the kept bytes.
+  bool readFieldSpan(Span* span);
+  // Reads the next field into *field, reusing its storage.
+  bool readFieldInto(Field* field);
+
+  // For a caller that copies records as the bytes they stand in the file: from keepFromHere()
+  // on, the bytes read stay in the buffer and kept() shows them, until releaseKept() lets the
+  // first n go or stopKeeping() all of them. The view is valid until the next read.
+  void keepFromHere() { keep_ = pos_; }
+  QByteArrayView kept() const {
+    return keep_ < 0 ? QByteArrayView() : QByteArrayView(buffer_.constData() + keep_, pos_ - keep_);
+  }
+  void releaseKept(qsizetype n) {
+    if (keep_ >= 0) keep_ = std::min(keep_ + n, pos_);
+  }
+  void stopKeeping() { keep_ = -1; }
+
+  // The fields of bytes that hold one record and end with the file, as the reader read them.
+  static bool parseFinalRecord(QByteArrayView bytes, int count, QList<Field>* fields);
+
+  // Where the reader stands in the file, in bytes from its start, and the file's size.
+  qint64 offset() const { return bufferStart_ + pos_; }
+  qint64 fileSize() const { return file_.size(); }
+  // The open file, for a caller that compares with it.
+  QFile& file() { return file_; }
 
   // A Japanese message naming the file and the reason, after a failure.
   const QString& errorString() const { return error_; }
@@ -48,7 +81,9 @@ class DataFileReader {
   QString path_;
   QFile file_;
   QByteArray buffer_;
-  qsizetype pos_ = 0;  // the next unread byte in buffer_
+  qsizetype pos_ = 0;       // the next unread byte in buffer_
+  qsizetype keep_ = -1;     // the first byte kept, or -1
+  qint64 bufferStart_ = 0;  // the file offset of buffer_[0]
   bool eof_ = false;
   bool ioError_ = false;
   QString error_;

@@ -17,6 +17,46 @@ Status scanSchedule(const QString& path, const std::function<bool(const Schedule
   return Status::success();
 }
 
+ScheduleRecord ScheduleRecordView::toRecord() const {
+  ScheduleRecord record;
+  Field* targets[] = {&record.EntryDate, &record.Subject, &record.Content, &record.DoneFlag,
+                      &record.DeleteFlag};
+  for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
+    *targets[i] = Field{fields[i].toByteArray(), quoted[i]};
+  }
+  return record;
+}
+
+Status scanScheduleViews(const QString& path,
+                         const std::function<bool(const ScheduleRecordView&)>& visit) {
+  DataFileReader reader(path);
+  if (!reader.open()) return Status::failure(reader.errorString());
+  std::array<DataFileReader::Span, ScheduleRecord::kFieldCount> spans;
+  ScheduleRecordView view;
+  while (!reader.atEnd()) {
+    reader.keepFromHere();
+    bool complete = true;
+    for (DataFileReader::Span& span : spans) {
+      if (!reader.readFieldSpan(&span)) {
+        complete = false;
+        break;
+      }
+    }
+    if (!complete) break;
+    // The buffer may have moved while the record was read: views are made at its end.
+    const char* base = reader.kept().data();
+    for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
+      view.fields[i] = QByteArrayView(base + spans[i].begin, spans[i].end - spans[i].begin);
+      view.quoted[i] = spans[i].quoted;
+    }
+    if (view.fields[0] == kTimerMarkerText) break;
+    if (!visit(view)) break;
+  }
+  reader.stopKeeping();
+  if (!reader.errorString().isEmpty()) return Status::failure(reader.errorString());
+  return Status::success();
+}
+
 QByteArray monthKey(int year, int month) {
   return QByteArray::number(year).rightJustified(4, '0') + '/' +
          QByteArray::number(month).rightJustified(2, '0');

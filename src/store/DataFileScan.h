@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <functional>
 
 #include "store/Record.h"
@@ -9,6 +11,18 @@
 // Reads every schedule record up to the timer marker (or the end of a file without one).
 // The visitor returns false to stop early.
 Status scanSchedule(const QString& path, const std::function<bool(const ScheduleRecord&)>& visit);
+
+// A schedule record as it stands in the reader's buffer: valid only while it is visited. For
+// a scan that looks at every record but keeps few (the search).
+struct ScheduleRecordView {
+  std::array<QByteArrayView, ScheduleRecord::kFieldCount> fields;
+  std::array<bool, ScheduleRecord::kFieldCount> quoted{};
+  ScheduleRecord toRecord() const;
+};
+
+// scanSchedule without copying a field: the visitor sees views.
+Status scanScheduleViews(const QString& path,
+                         const std::function<bool(const ScheduleRecordView&)>& visit);
 
 // Reads the run of schedule records whose date starts with the month key "yyyy/mm" and stops
 // after it: records are ordered by date, so one month's records stand together. Should a

@@ -2,6 +2,8 @@
 
 #include "shared/DateFormat.h"
 #include "shared/Numeric.h"
+#include "store/Cp932.h"
+#include "store/DataFileReader.h"
 #include "store/Rewrite.h"
 #include "store/SystemError.h"
 
@@ -12,42 +14,148 @@ long long timerMoment(long long year, long long month, long long day, long long 
 
 namespace {
 
-long long valueOf(const Field& field) { return integerValue(field.toText()); }
+QString textOf(QByteArrayView raw) { return decodeCp932(raw.toByteArray()); }
+
+long long valueOf(QByteArrayView raw) { return integerValue(textOf(raw)); }
+
+// Flags are compared by value: a bare 1 and a quoted "1" both mean set.
+bool isSet(QByteArrayView raw) {
+  if (raw.size() == 1 && (raw[0] == '0' || raw[0] == '1')) return raw[0] == '1';
+  return Field{raw.toByteArray(), false}.isSet();
+}
 
 // A kind that reads as the number 0. Other kinds, unknown ones included, are never purged.
-bool isOnceOnly(const Field& kind) {
-  const QString text = kind.toText();
+bool isOnceOnly(QByteArrayView kind) {
+  if (kind.size() == 1) return kind[0] == '0';
+  const QString text = textOf(kind);
   return isWholeNumber(text) && numericValue(text) == 0.0;
+}
+
+// The rules of the tidy-up, for the read-only pass and the rewrite alike.
+class PurgeRules {
+ public:
+  PurgeRules(const QString& path, const QDate& selectedDate, const QDateTime& now)
+      : path_(path),
+        threshold_(dateKey(selectedDate)),
+        nowMoment_(timerMoment(now.date().year(), now.date().month(), now.date().day(),
+                               now.time().hour(), now.time().minute())) {}
+
+  // The key of an entry's date, and whether its bytes are already as the tidy-up writes them
+  // (then `date` is not needed); otherwise the date read the slow way, if it can be read.
+  struct EntryDate {
+    bool canonical = false;
+    std::optional<QDate> date;
+    int key = 0;
+    bool readable() const { return canonical || date.has_value(); }
+  };
+  EntryDate entryDate(QByteArrayView raw) const {
+    EntryDate result;
+    if (const std::optional<int> key = canonicalDateKey(raw)) {
+      result.canonical = true;
+      result.key = *key;
+      return result;
+    }
+    result.date = parseDateText(textOf(raw));
+    if (result.date) {
+      result.key =
+          static_cast<int>(integerValue(textOf(raw).left(4))) * 1000 + result.date->dayOfYear();
+    }
+    return result;
+  }
+  QString unreadableDate(QByteArrayView raw) const {
+    return QStringLiteral("データファイル%1を整理できません。\n理由: 日付け「%2」が読めません")
+        .arg(quotedPath(path_), textOf(raw));
+  }
+  bool dropsEntry(int key) const { return key < threshold_; }
+  bool dropsTimer(QByteArrayView kind, QByteArrayView year, QByteArrayView month,
+                  QByteArrayView day, QByteArrayView hour, QByteArrayView minute) const {
+    if (!isOnceOnly(kind)) return false;
+    return timerMoment(valueOf(year), valueOf(month), valueOf(day), valueOf(hour),
+                       valueOf(minute)) < nowMoment_;
+  }
+
+ private:
+  QString path_;
+  int threshold_;
+  long long nowMoment_;
+};
+
+// The read-only pass: true when the tidy-up would change the file (or must report on it),
+// false when the file is already tidy. Reads only the fields the rules look at.
+bool needsRewrite(const QString& path, const PurgeRules& rules) {
+  DataFileReader reader(path);
+  if (!reader.open()) return true;  // the rewrite reports why
+  QByteArrayView view;
+  bool markerSeen = false;
+  while (!reader.atEnd()) {
+    reader.keepFromHere();
+    if (!reader.readFieldView(&view)) return true;
+    if (view == kTimerMarkerText) {
+      markerSeen = true;
+      if (!reader.skipFields(TimerMarker::kFieldCount - 1)) return true;
+      // A marker written any other way is written again as the program writes it.
+      static const QByteArray canonical = encodeLine(TimerMarker::fields());
+      if (reader.kept() != canonical) return true;
+      break;
+    }
+    const std::optional<int> key = canonicalDateKey(view);
+    if (!key) return true;  // re-formatted, or reported as unreadable
+    if (!reader.skipFields(2)) return true;
+    QByteArrayView flag;
+    if (!reader.readFieldView(&flag)) return true;
+    const bool done = isSet(flag);
+    if (!reader.readFieldView(&flag)) return true;
+    if (done && isSet(flag) && rules.dropsEntry(*key)) return true;
+  }
+  reader.stopKeeping();
+  if (!markerSeen) return true;  // gets its marker
+  QList<Field> fields;
+  while (!reader.atEnd()) {
+    if (!reader.readRecord(TimerRecord::kFieldCount, &fields)) return true;
+    if (rules.dropsTimer(fields[1].raw, fields[2].raw, fields[3].raw, fields[4].raw, fields[5].raw,
+                         fields[6].raw)) {
+      return true;
+    }
+  }
+  if (!reader.errorString().isEmpty()) return true;
+  // What the rewrite leaves out or adds at the end: blank lines after the last record, the CR
+  // LF of a last line without one.
+  if (reader.offset() != reader.fileSize()) return true;
+  QFile& file = reader.file();
+  char last = '\n';
+  if (file.size() > 0 && (!file.seek(file.size() - 1) || !file.getChar(&last))) return true;
+  return last != '\n' && last != '\r' && last != ',';
 }
 
 }  // namespace
 
 Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now) {
-  const int threshold = dateKey(selectedDate);
-  const long long nowMoment = timerMoment(now.date().year(), now.date().month(), now.date().day(),
-                                          now.time().hour(), now.time().minute());
+  const PurgeRules rules(path, selectedDate, now);
+  // Most openings find nothing to tidy: one read, no lock, no write.
+  if (!needsRewrite(path, rules)) return Status::success();
 
   RewriteSteps steps;
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
-    const QString dateText = record.EntryDate.toText();
-    const std::optional<QDate> date = parseDateText(dateText);
-    if (!date) {
-      sink.fail(QStringLiteral("データファイル%1を整理できません。\n理由: 日付け「%2」が読めません")
-                    .arg(quotedPath(path), dateText));
+    const PurgeRules::EntryDate date = rules.entryDate(record.EntryDate.raw);
+    if (!date.readable()) {
+      sink.fail(rules.unreadableDate(record.EntryDate.raw));
       return;
     }
-    const int key = static_cast<int>(integerValue(dateText.left(4))) * 1000 + date->dayOfYear();
-    if (key < threshold && record.DoneFlag.isSet() && record.DeleteFlag.isSet()) return;
+    if (isSet(record.DoneFlag.raw) && isSet(record.DeleteFlag.raw) && rules.dropsEntry(date.key)) {
+      return;
+    }
+    if (date.canonical) {
+      sink.write(record);
+      return;
+    }
     ScheduleRecord kept = record;
-    kept.EntryDate = Field::text(formatDate(*date, u"yyyy/mm/dd"));
+    kept.EntryDate = Field::text(formatDate(*date.date, u"yyyy/mm/dd"));
     sink.write(kept);
   };
   steps.timer = [&](const TimerRecord& timer, RecordSink& sink) {
-    if (isOnceOnly(timer.TimerKind)) {
-      const long long moment = timerMoment(valueOf(timer.TimerYearOrWeekday),
-                                           valueOf(timer.TimerMonth), valueOf(timer.TimerDay),
-                                           valueOf(timer.TimerHour), valueOf(timer.TimerMinute));
-      if (moment < nowMoment) return;
+    if (rules.dropsTimer(timer.TimerKind.raw, timer.TimerYearOrWeekday.raw, timer.TimerMonth.raw,
+                         timer.TimerDay.raw, timer.TimerHour.raw, timer.TimerMinute.raw)) {
+      return;
     }
     sink.write(timer);
   };

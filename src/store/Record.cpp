@@ -10,6 +10,8 @@ Field Field::text(const QString& text) {
 QString Field::toText() const { return decodeCp932(raw); }
 
 bool Field::isSet() const {
+  // The program writes 0 and 1; anything else is read the way a number is.
+  if (raw.size() == 1 && (raw[0] == '0' || raw[0] == '1')) return raw[0] == '1';
   const QString value = QString::fromLatin1(raw);
   return isWholeNumber(value) && numericValue(value) == 1.0;
 }
@@ -55,4 +57,26 @@ QByteArray encodeLine(const QList<Field>& fields) {
   }
   line += "\r\n";
   return line;
+}
+
+std::optional<int> canonicalDateKey(QByteArrayView raw) {
+  if (raw.size() != 10 || raw[4] != '/' || raw[7] != '/') return std::nullopt;
+  int digits[8];
+  int n = 0;
+  for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    const char c = raw[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    digits[n++] = c - '0';
+  }
+  const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+  const int month = digits[4] * 10 + digits[5];
+  const int day = digits[6] * 10 + digits[7];
+  static constexpr int kDaysBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+  static constexpr int kLength[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  // There is no year 0 (the calendar the rest of the program uses knows none).
+  if (year < 1 || month < 1 || month > 12 || day < 1) return std::nullopt;
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  const int extra = leap && month > 2 ? 1 : 0;
+  if (day > kLength[month - 1] + (leap && month == 2 ? 1 : 0)) return std::nullopt;
+  return year * 1000 + kDaysBefore[month - 1] + day + extra;
 }

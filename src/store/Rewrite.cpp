@@ -1,17 +1,199 @@
 #include "store/Rewrite.h"
 
 #include <QFile>
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
 
 #include "store/AtomicFile.h"
 #include "store/DataFileLock.h"
 #include "store/DataFileReader.h"
 
-// Gives the rewrite access to the sink's buffer.
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr qsizetype kOutputChunk = 1 << 20;
+// Records copied as they stand are handed on in runs of about this size.
+constexpr qsizetype kRunLimit = 256 * 1024;
+
+const QByteArray& markerLine() {
+  static const QByteArray line = encodeLine(TimerMarker::fields());
+  return line;
+}
+
+bool endsWithDelimiter(QByteArrayView bytes) {
+  if (bytes.isEmpty()) return false;
+  const char last = bytes.back();
+  return last == ',' || last == '\r' || last == '\n';
+}
+
+// The new contents on their way to the temporary file, compared with the old ones as they
+// go, so that a rewrite that changes nothing leaves the file alone.
+class Output {
+ public:
+  Output(const QString& path, QFile& source) : replacement_(path), source_(source) {
+    buffer_.reserve(kOutputChunk);
+  }
+
+  Status begin() { return replacement_.begin(); }
+
+  void append(QByteArrayView bytes) {
+    if (!status_) return;
+    buffer_.append(bytes);
+    if (buffer_.size() >= kOutputChunk) flush();
+  }
+
+  const Status& status() const { return status_; }
+
+  // Puts the new file in place, unless it equals the old one.
+  RewriteResult finish() {
+    flush();
+    if (!status_) return {status_, false};
+    if (identical_ && written_ == source_.size()) {
+      replacement_.abandon();
+      return {Status::success(), false};
+    }
+    return {replacement_.commit(), true};
+  }
+
+ private:
+  void flush() {
+    if (buffer_.isEmpty() || !status_) return;
+    if (identical_) identical_ = sameAsSource(buffer_);
+    status_ = replacement_.write(buffer_);
+    written_ += buffer_.size();
+    buffer_.resize(0);
+  }
+
+  bool sameAsSource(const QByteArray& bytes) {
+#ifndef Q_OS_WIN
+    compare_.resize(bytes.size());
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+      const ssize_t got = ::pread(source_.handle(), compare_.data() + done,
+                                  static_cast<size_t>(bytes.size() - done), written_ + done);
+      if (got <= 0) return false;
+      done += got;
+    }
+    return std::memcmp(compare_.constData(), bytes.constData(), static_cast<size_t>(done)) == 0;
+#else
+    Q_UNUSED(bytes);
+    return false;
+#endif
+  }
+
+  AtomicReplacement replacement_;
+  QFile& source_;
+  QByteArray buffer_;
+  QByteArray compare_;
+  qint64 written_ = 0;
+  bool identical_ = true;
+  Status status_ = Status::success();
+};
+
+}  // namespace
+
+// One rewrite in progress: the reader keeps the bytes of the records read since the last
+// hand-over, and the run of records copied as they stand goes to the output in one piece.
 class RewriteRun {
  public:
-  static QByteArray& out(RecordSink& sink) { return sink.out_; }
-  static const QString& error(const RecordSink& sink) { return sink.error_; }
+  RewriteRun(DataFileReader& reader, Output& output) : reader_(reader), output_(output) {}
+
+  // The record just read starts at `start` and ends at the end of what the reader keeps.
+  void beginRecord(qsizetype start) {
+    recordStart_ = start;
+    recordEnd_ = reader_.kept().size();
+    included_ = false;
+    wholeLine_ = endsWithDelimiter(reader_.kept());
+  }
+
+  // The step wrote the record it was handed: false when it must go in the line encoding
+  // after all (the file ends inside it, or it is written twice).
+  bool writeCurrent() {
+    if (!wholeLine_ || included_ || pending_ != recordStart_) return false;
+    pending_ = recordEnd_;
+    included_ = true;
+    return true;
+  }
+
+  void writeOther(QByteArrayView line) {
+    handOver();
+    output_.append(line);
+  }
+
+  // After the step: a record it did not write is left out.
+  void endRecord() {
+    if (!included_) {
+      handOver();
+      reader_.releaseKept(recordEnd_);
+      recordStart_ = recordEnd_ = 0;
+    }
+    if (pending_ >= kRunLimit) handOver();
+  }
+
+  // Copies the record just read as it stands (no step): the default for every record.
+  void copyCurrent(int fieldCount) {
+    if (wholeLine_) {
+      pending_ = recordEnd_;
+      included_ = true;
+    } else {
+      QList<Field> fields;
+      DataFileReader::parseFinalRecord(reader_.kept().sliced(recordStart_), fieldCount, &fields);
+      writeOther(encodeLine(fields));
+    }
+    endRecord();
+  }
+
+  // Hands the pending run to the output.
+  void handOver() {
+    if (pending_ == 0) return;
+    output_.append(reader_.kept().first(pending_));
+    reader_.releaseKept(pending_);
+    recordStart_ -= pending_;
+    recordEnd_ -= pending_;
+    pending_ = 0;
+  }
+
+ private:
+  DataFileReader& reader_;
+  Output& output_;
+  qsizetype pending_ = 0;  // the first bytes kept that go to the output as they stand
+  qsizetype recordStart_ = 0;
+  qsizetype recordEnd_ = 0;
+  bool included_ = false;
+  bool wholeLine_ = true;
 };
+
+void RecordSink::write(const ScheduleRecord& record) {
+  if (&record == current_ && run_.writeCurrent()) return;
+  run_.writeOther(encodeLine(record.fields()));
+}
+
+void RecordSink::write(const TimerRecord& record) {
+  if (&record == current_ && run_.writeCurrent()) return;
+  run_.writeOther(encodeLine(record.fields()));
+}
+
+void RecordSink::fail(const QString& message) {
+  if (error_.isEmpty()) error_ = message;
+}
+
+namespace {
+
+// Reads one record into the reused record's fields.
+template <size_t N>
+bool readInto(DataFileReader& reader, const std::array<Field*, N>& fields) {
+  for (Field* field : fields) {
+    if (!reader.readFieldInto(field)) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   // The read and the write under one lock: no other copy changes the file in between.
@@ -20,57 +202,92 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   DataFileReader reader(path);
   if (!reader.open()) return {Status::failure(reader.errorString())};
 
-  RecordSink sink;
-  QByteArray& out = RewriteRun::out(sink);
-  auto failed = [&] { return !RewriteRun::error(sink).isEmpty(); };
+  Output output(path, reader.file());
+  if (Status begun = output.begin(); !begun) return {begun};
+  RewriteRun run(reader, output);
+  RecordSink sink(run);
+  auto failure = [&]() -> std::optional<RewriteResult> {
+    if (!reader.errorString().isEmpty())
+      return RewriteResult{Status::failure(reader.errorString())};
+    if (!sink.error_.isEmpty()) return RewriteResult{Status::failure(sink.error_)};
+    if (!output.status()) return RewriteResult{output.status()};
+    return std::nullopt;
+  };
 
-  QList<Field> fields;
+  reader.keepFromHere();
+  ScheduleRecord schedule;
+  const std::array<Field*, 5> scheduleFields{&schedule.EntryDate, &schedule.Subject,
+                                             &schedule.Content, &schedule.DoneFlag,
+                                             &schedule.DeleteFlag};
   bool markerSeen = false;
   while (!reader.atEnd()) {
-    if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) break;
-    if (TimerMarker::matches(fields[0])) {
-      markerSeen = true;
-      break;
-    }
-    const ScheduleRecord record = ScheduleRecord::fromFields(fields);
-    if (steps.schedule) {
-      steps.schedule(record, sink);
-      if (failed()) return {Status::failure(RewriteRun::error(sink))};
+    const qsizetype start = reader.kept().size();
+    if (!steps.schedule || sink.copyRest_) {
+      QByteArrayView first;
+      if (!reader.readFieldView(&first)) break;
+      const bool marker = first == kTimerMarkerText;
+      if (!reader.skipFields(ScheduleRecord::kFieldCount - 1)) break;
+      run.beginRecord(start);
+      if (marker) {
+        markerSeen = true;
+        break;
+      }
+      run.copyCurrent(ScheduleRecord::kFieldCount);
     } else {
-      sink.write(record);
+      if (!readInto(reader, scheduleFields)) break;
+      run.beginRecord(start);
+      if (TimerMarker::matches(schedule.EntryDate)) {
+        markerSeen = true;
+        break;
+      }
+      sink.current_ = &schedule;
+      steps.schedule(schedule, sink);
+      sink.current_ = nullptr;
+      if (auto failed = failure()) return *failed;
+      run.endRecord();
     }
+    if (auto failed = failure()) return *failed;
   }
-  if (!reader.errorString().isEmpty()) return {Status::failure(reader.errorString())};
+  if (auto failed = failure()) return *failed;
+  // The marker as the program writes it, whatever the file held.
+  run.endRecord();
+  sink.copyRest_ = false;
   if (steps.afterSchedule) steps.afterSchedule(sink);
-  if (failed()) return {Status::failure(RewriteRun::error(sink))};
+  if (auto failed = failure()) return *failed;
+  run.writeOther(markerLine());
 
-  out += encodeLine(TimerMarker::fields());
-
+  TimerRecord timer;
+  const std::array<Field*, 8> timerFields{
+      &timer.TimerTitle, &timer.TimerKind, &timer.TimerYearOrWeekday, &timer.TimerMonth,
+      &timer.TimerDay,   &timer.TimerHour, &timer.TimerMinute,        &timer.TimerPicture};
   while (markerSeen && !reader.atEnd()) {
-    if (!reader.readRecord(TimerRecord::kFieldCount, &fields)) break;
-    const TimerRecord record = TimerRecord::fromFields(fields);
-    if (steps.timer) {
-      steps.timer(record, sink);
-      if (failed()) return {Status::failure(RewriteRun::error(sink))};
+    const qsizetype start = reader.kept().size();
+    if (!steps.timer || sink.copyRest_) {
+      if (!reader.skipFields(TimerRecord::kFieldCount)) break;
+      run.beginRecord(start);
+      run.copyCurrent(TimerRecord::kFieldCount);
     } else {
-      sink.write(record);
+      if (!readInto(reader, timerFields)) break;
+      run.beginRecord(start);
+      sink.current_ = &timer;
+      steps.timer(timer, sink);
+      sink.current_ = nullptr;
+      if (auto failed = failure()) return *failed;
+      run.endRecord();
     }
+    if (auto failed = failure()) return *failed;
   }
-  if (!reader.errorString().isEmpty()) return {Status::failure(reader.errorString())};
+  if (auto failed = failure()) return *failed;
+  run.handOver();
   if (steps.afterTimers) steps.afterTimers(sink);
-  if (failed()) return {Status::failure(RewriteRun::error(sink))};
-
-  // Nothing to do when the new contents equal the old ones: the file is left untouched.
-  QFile current(path);
-  if (current.open(QIODevice::ReadOnly) && current.size() == out.size() &&
-      current.readAll() == out) {
-    return {Status::success(), false};
-  }
-  return {replaceFileContents(path, out), true};
+  if (auto failed = failure()) return *failed;
+  run.handOver();
+  reader.stopKeeping();
+  return output.finish();
 }
 
 Status createDataFile(const QString& path) {
   const DataFileLock lock(path);
   if (!lock.isHeld()) return lock.status();
-  return replaceFileContents(path, encodeLine(TimerMarker::fields()));
+  return replaceFileContents(path, markerLine());
 }

@@ -7,20 +7,35 @@
 #include "store/Record.h"
 #include "store/Status.h"
 
-// Collects the records of a rewrite in file order.
+class RewriteRun;
+struct RewriteSteps;
+
+struct RewriteResult {
+  Status status = Status::success();
+  bool changed = false;  // the new contents differ from the old ones
+};
+
+// Takes the records of a rewrite in file order and streams them to the temporary file.
 class RecordSink {
  public:
-  void write(const ScheduleRecord& record) { out_ += encodeLine(record.fields()); }
-  void write(const TimerRecord& record) { out_ += encodeLine(record.fields()); }
+  // Writing the record the step was handed copies it as the bytes it was read as; any other
+  // record (a changed copy, a new one) is written in the file's line encoding.
+  void write(const ScheduleRecord& record);
+  void write(const TimerRecord& record);
   // Stops the rewrite: the data file stays as it is and the caller gets this message.
-  void fail(const QString& message) {
-    if (error_.isEmpty()) error_ = message;
-  }
+  void fail(const QString& message);
+  // Copies the rest of the current section as it stands, without handing its records to the
+  // step: for a step that has done its work (an entry inserted, the one record replaced).
+  void copyRest() { copyRest_ = true; }
 
  private:
   friend class RewriteRun;
-  QByteArray out_;
+  friend RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps);
+  explicit RecordSink(RewriteRun& run) : run_(run) {}
+  RewriteRun& run_;
+  const void* current_ = nullptr;
   QString error_;
+  bool copyRest_ = false;
 };
 
 // What a rewrite does with each record. An unset step copies the record unchanged; the
@@ -32,16 +47,14 @@ struct RewriteSteps {
   std::function<void(RecordSink&)> afterTimers;
 };
 
-struct RewriteResult {
-  Status status = Status::success();
-  bool changed = false;  // the new contents differ from the old ones
-};
-
-// Reads the whole data file, passes every record through the steps and replaces the file
-// with the result (schedule records, the marker, timer records) through a temporary file.
-// When the result is byte-identical to the file, nothing is written. The read and the write
-// hold the data file's lock (DataFileLock); when another copy of the program holds it past the
-// wait, nothing is written and the status says so.
+// Reads the data file, passes every record through the steps and replaces the file with the
+// result (schedule records, the marker, timer records) through a temporary file, streaming:
+// neither the old nor the new file is ever held in memory whole. Records that are copied keep
+// their bytes exactly (both encodings of a CP932 character, blanks, line ends), except that the
+// marker is always written as the program writes it, a last line gets its CR LF, and blank
+// lines after the last record go. When the result is byte-identical to the file, the file is
+// left untouched. The read and the write hold the data file's lock (DataFileLock); when another
+// copy of the program holds it past the wait, nothing is written and the status says so.
 RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps);
 
 // Creates (or empties) a data file: the marker line alone.

@@ -142,6 +142,114 @@ class StoreTest : public QObject {
     QVERIFY(temporaryFiles(dir_.path()).isEmpty());
   }
 
+  // A rewrite copies the records it keeps as the bytes they were read as: both encodings of
+  // 纊 (ED 40, FA 5C), blanks around a bare flag, a quoted flag, a line ended by LF alone, a
+  // record whose line lends a field to the next. Only what the rewrite adds is encoded anew.
+  void rewriteCopiesKeptRecordsAsTheirBytes_data() {
+    QTest::addColumn<QByteArray>("kept");
+    QTest::newRow("two encodings of one character")
+        << line("\"2001/05/03\",\"\xED\x40\",\"\xFA\x5C\",\"1\",0");
+    QTest::newRow("blanks around a bare flag") << line("\"2001/05/03\",\"a\",\"\", 1 ,0");
+    QTest::newRow("line ended by LF") << QByteArray("\"2001/05/03\",\"a\",\"\",0,0\n");
+    QTest::newRow("lone CR") << QByteArray("\"2001/05/03\",\"a\",\"\",0,0\r");
+    QTest::newRow("six fields, then four")
+        << QByteArray("\"2001/05/03\",\"a\",\"\",0,0,\"2001/05/02\",\"b\",\"\",1\r\n0\r\n");
+    QTest::newRow("backslash trail byte") << line("\"2001/05/03\",\"\x95\x5C\",\"\",0,0");
+  }
+  void rewriteCopiesKeptRecordsAsTheirBytes() {
+    QFETCH(QByteArray, kept);
+    const QString path = file();
+    const QByteArray timer = line("\"\xED\x40\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    writeBytes(path, kept + kMarkerLine + timer);
+    RewriteSteps steps;
+    steps.afterSchedule = [](RecordSink& sink) {
+      sink.write(ScheduleRecord{Field::text("2001/01/01"), Field::text("new"), Field::text(""),
+                                Field::number(0), Field::number(0)});
+    };
+    steps.schedule = [](const ScheduleRecord& record, RecordSink& sink) { sink.write(record); };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QCOMPARE(readBytes(path), kept + line("\"2001/01/01\",\"new\",\"\",0,0") + kMarkerLine + timer);
+  }
+
+  // What a rewrite does not copy as it stands: the marker is written as the program writes it,
+  // a last line gets its CR LF, blank lines after the last record go.
+  void rewriteTidiesOnlyTheEdges_data() {
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("expected");
+    const QByteArray entry = line("\"2001/05/03\",\"a\",\"\",0,0");
+    const QByteArray timer = "\"t\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"";
+    QTest::newRow("last line unended")
+        << entry + kMarkerLine + timer << entry + kMarkerLine + line(timer);
+    QTest::newRow("blank lines at the end")
+        << entry + kMarkerLine + line(timer) + "\r\n\r\n \x1A" << entry + kMarkerLine + line(timer);
+    QTest::newRow("marker with quoted zeros")
+        << entry + line("\"\x83\x5E\x83\x43\x83\x7D\",\"\",\"\",\"0\",\"0\"")
+        << entry + kMarkerLine;
+    QTest::newRow("no marker") << entry << entry + kMarkerLine;
+    QTest::newRow("unended quote at the end")
+        << entry + "\"2001/05/02\",\"b\",\"\",0,\"1"
+        << entry + line("\"2001/05/02\",\"b\",\"\",0,\"1\"") + kMarkerLine;
+  }
+  void rewriteTidiesOnlyTheEdges() {
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, expected);
+    const QString path = file();
+    writeBytes(path, source);
+    const RewriteResult result = rewriteDataFile(path, {});
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QVERIFY(result.changed);
+    QCOMPARE(readBytes(path), expected);
+  }
+
+  // Records stream through in pieces: a file of several megabytes, changed in the middle and
+  // at the end, keeps every other byte.
+  void largeRewriteKeepsEveryOtherByte() {
+    QByteArray head;
+    QByteArray tail;
+    for (int i = 0; i < 40000; ++i) {
+      const QByteArray entry =
+          line("\"2001/05/03\",\"\xED\x40" + QByteArray::number(i) + "\",\"\xFA\x5C,\",0,0");
+      (i < 20000 ? head : tail) += entry;
+    }
+    const QByteArray middle = line("\"2001/05/03\",\"drop me\",\"\",0,0");
+    const QByteArray timers = line("\"a\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"") +
+                              line("\"b\",\"2\",\"\",\"\",\"\",\"08\",\"30\",\"\"");
+    const QString path = file();
+    writeBytes(path, head + middle + tail + kMarkerLine + timers);
+    RewriteSteps steps;
+    steps.schedule = [](const ScheduleRecord& record, RecordSink& sink) {
+      if (record.Subject.raw != "drop me") sink.write(record);
+    };
+    steps.afterTimers = [](RecordSink& sink) {
+      sink.write(TimerRecord{Field::text("c"), Field::text("2"), Field::text(""), Field::text(""),
+                             Field::text(""), Field::text("09"), Field::text("30"),
+                             Field::text("")});
+    };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QVERIFY(readBytes(path) == head + tail + kMarkerLine + timers +
+                                   line("\"c\",\"2\",\"\",\"\",\"\",\"09\",\"30\",\"\""));
+  }
+
+  // The tidy-up of an opening writes again only dates that are not as the program writes
+  // them; everything else it keeps stays byte for byte, and a tidy file is not written at all.
+  void purgeRewritesOnlyWhatItMust() {
+    const QString path = file();
+    const QByteArray odd = line("\"2001/05/03\",\"\xED\x40\",\"\xFA\x5C\", 0 ,\"0\"");
+    writeBytes(path, odd + line("\"2001/4/9\",\"\xED\x40\",\"\",0,0") + kMarkerLine);
+    QVERIFY(
+        purgeDataFile(path, QDate(2001, 5, 3), QDateTime(QDate(2001, 5, 3), QTime(12, 0))).isOk());
+    QCOMPARE(readBytes(path), odd + line("\"2001/04/09\",\"\xED\x40\",\"\",0,0") + kMarkerLine);
+    struct stat before {};
+    ::stat(QFile::encodeName(path).constData(), &before);
+    QVERIFY(
+        purgeDataFile(path, QDate(2001, 5, 3), QDateTime(QDate(2001, 5, 3), QTime(12, 0))).isOk());
+    struct stat after {};
+    ::stat(QFile::encodeName(path).constData(), &after);
+    QCOMPARE(after.st_ino, before.st_ino);
+  }
+
   void rewriteWithoutChangeLeavesTheFileUntouched() {
     const QString path = file();
     const QByteArray source = line("\"2001/05/03\",\"a\",\"\",0,0") + kMarkerLine;
