@@ -25,6 +25,9 @@ QString alreadyRunningMessage(const QString& requested, const std::optional<QStr
   return text;
 }
 
+#include <QEvent>
+#include <QTimer>
+
 Program::Program(AppContext& context) : context_(context) {}
 
 Program::~Program() {
@@ -106,7 +109,26 @@ void Program::handOver(bool opened) {
     return;
   }
   // The main window loads its views before the purge, so until its next reload it still
-  // shows what the purge removes.
+  // shows what the purge removes. It paints itself first, so that a large file does not keep
+  // it from appearing; should no paint come (a hidden screen), the tidy-up runs anyway.
+  tidyPending_ = true;
+  main_->installEventFilter(this);
+  QTimer::singleShot(1000, this, &Program::tidyOpenedFile);
+}
+
+bool Program::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == main_ && event->type() == QEvent::Paint && tidyPending_) {
+    // After this paint has reached the screen.
+    QTimer::singleShot(0, this, &Program::tidyOpenedFile);
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void Program::tidyOpenedFile() {
+  if (!tidyPending_) return;
+  tidyPending_ = false;
+  if (!main_) return;
+  main_->removeEventFilter(this);
   const Status purged = PurgeDataFile(context_);
   if (!purged) {
     // The purge names the file and the reason; the views' failure would say the same again.

@@ -35,6 +35,9 @@ class Program : public QObject {
   // is chosen.
   QString comeToFront();
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   // False when another copy holds the lock. A lock that cannot be made is reported, and the
   // program runs without it.
@@ -43,6 +46,10 @@ class Program : public QObject {
   // The start-up window has unloaded after a file was created or opened: the main window
   // loads and shows itself, then an opened file is tidied.
   void handOver(bool opened);
+  // The tidy-up of an opened file, once the main window has painted itself.
+  void tidyOpenedFile();
+
+  bool tidyPending_ = false;
 
   AppContext& context_;
   QPointer<StartupWindow> startup_;
