@@ -61,22 +61,34 @@ test-asan: setup-test
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j$(JOBS) -LE slow
 
-# Every fuzz target in turn; FUZZ_SECONDS is the whole run, shared equally between them.
-FUZZ_TARGETS := fuzz_data_file fuzz_ical_import
+# Every fuzz target in turn; FUZZ_SECONDS is the whole run, shared equally between them. The
+# data files of tests/data seed the reader's corpus, tests/data/ics the import's.
+FUZZ_TARGETS := fuzz_data_file fuzz_ical_import fuzz_search fuzz_editor_input fuzz_cp932
 fuzz: setup-test
 	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DYOTENNA_FUZZ=ON
 	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZ_TARGETS)
-	mkdir -p $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/corpus-ical
-	cp -n tests/data/*.dat $(FUZZ_BUILD)/corpus/ 2>/dev/null || true
-	cp -n tests/data/ics/*.ics $(FUZZ_BUILD)/corpus-ical/ 2>/dev/null || true
-	share=$$(( $(FUZZ_SECONDS) / 2 )); [ $$share -gt 0 ] || share=1; \
-	$(FUZZ_BUILD)/fuzz/fuzz_data_file -max_total_time=$$share -timeout=5 -rss_limit_mb=2048 \
-	  -max_len=65536 -print_final_stats=1 $(FUZZ_BUILD)/corpus && \
-	$(FUZZ_BUILD)/fuzz/fuzz_ical_import -max_total_time=$$share -timeout=10 -rss_limit_mb=2048 \
-	  -max_len=65536 -print_final_stats=1 $(FUZZ_BUILD)/corpus-ical
+	mkdir -p $(addprefix $(FUZZ_BUILD)/corpus/,$(FUZZ_TARGETS))
+	cp -n tests/data/*.dat $(FUZZ_BUILD)/corpus/fuzz_data_file/ 2>/dev/null || true
+	cp -n tests/data/ics/*.ics $(FUZZ_BUILD)/corpus/fuzz_ical_import/ 2>/dev/null || true
+	set -e; share=$$(( $(FUZZ_SECONDS) / $(words $(FUZZ_TARGETS)) )); [ $$share -ge 1 ] || share=1; \
+	for target in $(FUZZ_TARGETS); do \
+	  echo "== $$target ($$share s)"; \
+	  $(FUZZ_BUILD)/fuzz/$$target -max_total_time=$$share -timeout=10 -rss_limit_mb=2048 \
+	    -max_len=65536 -print_final_stats=1 $(FUZZ_BUILD)/corpus/$$target \
+	    > $(FUZZ_BUILD)/$$target.log 2>&1 || { tail -n 40 $(FUZZ_BUILD)/$$target.log; exit 1; }; \
+	  grep -E "^(stat::number_of_executed_units|stat::average_exec_per_sec|#[0-9]+ +DONE)" \
+	    $(FUZZ_BUILD)/$$target.log; \
+	done
 
-bench: build
+# The generated data files (100,000 and 1,000,000 entries) go to a folder on the build's disk,
+# where an fsync costs what it costs the user.
+bench: setup-test build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views
+	rm -rf $(BUILD)/bench-data && mkdir -p $(BUILD)/bench-data
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_operations $(BUILD)/bench-data
+	$(BUILD)/bench/bench_program $(BUILD)/src/yotenna $(BUILD)/bench-data/b100000.dat \
+	  $(BUILD)/bench-data/b1000000.dat
+	rm -rf $(BUILD)/bench-data
 
 screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD)

@@ -20,9 +20,10 @@ run_packages=(
 
 # The tests: a display server and window manager for the real-window checks and screenshots,
 # a private D-Bus session for the status icon, a tray for its picture, the fault-injection
-# tools, the sanitizer and fuzzer runtimes, the format and layer checks.
+# tools, the sanitizer and fuzzer runtimes, the format and layer checks; xdotool and GNU time
+# drive and measure the real program in the benchmark.
 test_packages=(
-  xvfb x11-apps imagemagick openbox trayer
+  xvfb x11-apps imagemagick openbox trayer xdotool time
   dbus-daemon dbus-bin
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
