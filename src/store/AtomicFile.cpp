@@ -194,7 +194,6 @@ Status AtomicReplacement::begin() {
       [[maybe_unused]] const int ignored = ::fchown(fd_, existing.st_uid, existing.st_gid);
     }
   }
-  buffer_.reserve(kBufferSize);
   return Status::success();
 }
 
@@ -314,7 +313,6 @@ Status AtomicReplacement::begin() {
     }
   }
   if (fd_ < 0) return writeFailure(path_, QStringLiteral("一時ファイルを作れません"));
-  buffer_.reserve(kBufferSize);
   return Status::success();
 }
 

@@ -105,6 +105,7 @@ bool DataFileReader::open() {
                                       : describeSystemError(code));
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  fileSize_ = info.st_size;
   // The reader keeps its own buffer: QFile's would only copy every byte once more.
   if (!file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
     ::close(fd);
@@ -117,6 +118,7 @@ bool DataFileReader::open() {
     const int code = errno;
     return fail(code != 0 ? describeSystemError(code) : file_.errorString());
   }
+  fileSize_ = file_.size();
   return true;
 #endif
 }
@@ -131,7 +133,10 @@ bool DataFileReader::fill() {
   if (keep_ >= 0) keep_ -= drop;
   bufferStart_ += drop;
   const qsizetype before = buffer_.size();
-  const qint64 want = std::max<qint64>(kChunkSize, before);
+  // No more than the file still holds (and one byte to meet its end): a small file gets a
+  // small buffer.
+  const qint64 left = std::max<qint64>(fileSize_ - bufferStart_ - before, 0) + 1;
+  const qint64 want = std::min(std::max<qint64>(kChunkSize, before), std::max<qint64>(left, 4096));
   buffer_.resize(before + want);
   const qint64 got = file_.read(buffer_.data() + before, want);
   if (got < 0) {

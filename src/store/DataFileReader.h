@@ -84,6 +84,7 @@ class DataFileReader {
   qsizetype pos_ = 0;       // the next unread byte in buffer_
   qsizetype keep_ = -1;     // the first byte kept, or -1
   qint64 bufferStart_ = 0;  // the file offset of buffer_[0]
+  qint64 fileSize_ = 0;     // as it was when opened; only sizes the reads
   bool eof_ = false;
   bool ioError_ = false;
   QString error_;

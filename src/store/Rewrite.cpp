@@ -36,7 +36,7 @@ bool endsWithDelimiter(QByteArrayView bytes) {
 class Output {
  public:
   Output(const QString& path, QFile& source) : replacement_(path), source_(source) {
-    buffer_.reserve(kOutputChunk);
+    buffer_.reserve(std::min<qint64>(kOutputChunk, source.size() + 4096));
   }
 
   Status begin() { return replacement_.begin(); }
