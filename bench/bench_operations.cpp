@@ -9,7 +9,9 @@
 //   op=add size=1000000 median_ms=… floor_ms=… ratio=… target=2.0 ok=yes
 // At 100,000 entries the target is 50 ms, or the ratio where the floor alone costs more.
 //
-//   bench_operations [FOLDER]   keeps the generated files in FOLDER (for the whole-program run)
+//   bench_operations [FOLDER]             keeps the generated files in FOLDER (for the
+//                                         whole-program run)
+//   bench_operations --generate FOLDER    only writes the files
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -307,6 +309,13 @@ void benchSize(int entries, const QString& folder) {
 int main(int argc, char* argv[]) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  if (argc == 3 && QByteArrayView(argv[1]) == "--generate") {
+    const QDir folder(QString::fromLocal8Bit(argv[2]));
+    for (const int entries : {100000, 1000000}) {
+      writeBytes(folder.filePath(QStringLiteral("b%1.dat").arg(entries)), generateFile(entries));
+    }
+    return 0;
+  }
   QTemporaryDir temporary(QDir::currentPath() + QStringLiteral("/bench-XXXXXX"));
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temporary.path();
   QDir().mkpath(folder);
