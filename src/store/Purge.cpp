@@ -22,7 +22,10 @@ bool isOnceOnly(const Field& kind) {
 
 }  // namespace
 
-Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now) {
+Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now,
+                     QList<TimerRecord>* removedOnceTimers) {
+  if (removedOnceTimers) removedOnceTimers->clear();
+  QList<TimerRecord> removed;
   const int threshold = dateKey(selectedDate);
   const long long nowMoment = timerMoment(now.date().year(), now.date().month(), now.date().day(),
                                           now.time().hour(), now.time().minute());
@@ -47,9 +50,14 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
       const long long moment = timerMoment(valueOf(timer.TimerYearOrWeekday),
                                            valueOf(timer.TimerMonth), valueOf(timer.TimerDay),
                                            valueOf(timer.TimerHour), valueOf(timer.TimerMinute));
-      if (moment < nowMoment) return;
+      if (moment < nowMoment) {
+        removed.append(timer);
+        return;
+      }
     }
     sink.write(timer);
   };
-  return rewriteDataFile(path, steps).status;
+  const Status status = rewriteDataFile(path, steps).status;
+  if (status && removedOnceTimers) *removedOnceTimers = std::move(removed);
+  return status;
 }
