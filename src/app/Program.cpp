@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include "alarm/widgets/AlarmController.h"
 #include "app/DataFileCommands.h"
 #include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
@@ -107,7 +108,8 @@ void Program::handOver(bool opened) {
   }
   // The main window loads its views before the purge, so until its next reload it still
   // shows what the purge removes.
-  const Status purged = PurgeDataFile(context_);
+  QList<TimerRecord> missed;
+  const Status purged = PurgeDataFile(context_, &missed);
   if (!purged) {
     // The purge names the file and the reason; the views' failure would say the same again.
     main_->clearPendingFailure();
@@ -115,4 +117,6 @@ void Program::handOver(bool opened) {
   } else {
     main_->finishRefresh();
   }
+  // Before the main window is used: the alarms that passed while the program was not running.
+  main_->alarms()->reportMissedTimers(missed);
 }

@@ -8,7 +8,10 @@
 #include "alarm/ClockText.h"
 #include "alarm/MinuteScan.h"
 #include "alarm/MinuteTracker.h"
+#include "alarm/MissedTimers.h"
 #include "alarm/RingMemory.h"
+#include "alarm/Snooze.h"
+#include "store/Purge.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -368,6 +371,93 @@ class MinuteScanTest : public QObject {
     QCOMPARE(dueNotice(at("07 07:30:00"), at("07 07:31:10")), QStringLiteral("07:30 の予定です"));
     QCOMPARE(dueNotice(at("06 23:59:00"), at("07 00:02:00")),
              QStringLiteral("12/06 23:59 の予定です"));
+  }
+
+  void timeTexts() {
+    QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 07:30:00"), false), "07:30");
+    QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 09:00:05"), true), "07:30 の予定です");
+    QCOMPARE(alarmTimeText(at("06 23:30:00"), at("07 01:00:00"), true), "12/06 23:30 の予定です");
+  }
+
+  // 「5分後にもう一度」 is due 5 minutes after the minute it was asked in, across midnight and
+  // the year's end, and has the alarm's title and picture.
+  void snoozeTimes_data() {
+    QTest::addColumn<QDateTime>("asked");
+    QTest::addColumn<QStringList>("fields");  // year, month, day, hour, minute
+    QTest::newRow("seconds dropped")
+        << at("07 07:31:59") << QStringList{"2026", "12", "07", "07", "36"};
+    QTest::newRow("over midnight")
+        << at("07 23:57:00") << QStringList{"2026", "12", "08", "00", "02"};
+    QTest::newRow("over the year's end") << QDateTime(QDate(2026, 12, 31), QTime(23, 58, 30))
+                                         << QStringList{"2027", "01", "01", "00", "03"};
+  }
+  void snoozeTimes() {
+    QFETCH(QDateTime, asked);
+    QFETCH(QStringList, fields);
+    const FiredTimer timer{"薬", "/p.jpg", AlarmKind::Daily, at("07 07:30:00"), false};
+    const TimerInput input = snoozeInput(timer, asked);
+    QCOMPARE(input.kind(), 0);
+    QCOMPARE((QStringList{input.yearText, input.monthText, input.dayText, input.hourText,
+                          input.minuteText}),
+             fields);
+    QCOMPARE(input.title, "薬");
+    QCOMPARE(input.picture, "/p.jpg");
+  }
+
+  void snoozeWritesTheTimer() {
+    writeBytes(path_, kHead);
+    const FiredTimer wake{"wake", "", AlarmKind::Once, at("07 07:30:00"), false};
+    QVERIFY(snoozeTimer(path_, wake, at("07 07:31:40")).closesEditor());
+    QCOMPARE(readBytes(path_), kHead + timer("wake", "0", "2026", "12", "07", "07", "36"));
+  }
+
+  void missedTimersListed() {
+    const QList<QByteArray> lines{
+        timer(kDaimei, "0", "2026", "12", "07", "09", "16", "/p.png"),  // 3 hours ago
+        timer("last week", "0", "2026", "11", "30", "08", "00"),
+        timer("one digit", "0", "2026", "12", "6", "9", "5"),  // the purge reads numbers
+        timer("yesterday", "0", "2026", "12", "06", "12", "30"),
+        timer("bad date", "0", "2026", "02", "30", "08", "00")};
+    QList<TimerRecord> removed;
+    for (const QByteArray& line : lines) {
+      writeBytes(path_, kMarkerLine + line);
+      QList<TimerRecord> one;
+      QVERIFY(purgeDataFile(path_, QDate(2026, 12, 7), at("07 12:00:30"), &one));
+      QCOMPARE(one.size(), 1);
+      removed += one;
+    }
+    const MissedTimers missed = missedTimers(removed, at("07 12:00:30"));
+    QCOMPARE(missed.message,
+             "Yotenna が動いていない間に過ぎたタイマーがあります\n\n"
+             "2026/02/30 08:00　bad date\n"
+             "2026/11/30(月) 08:00　last week\n"
+             "2026/12/06(日) 09:05　one digit\n"
+             "2026/12/06(日) 12:30　yesterday\n"
+             "2026/12/07(月) 09:16　題名");
+    // Those less than 24 hours ago ring, late, in file order.
+    QCOMPARE(describe(missed.ringLate),
+             QStringList({"題名 07 09:16 late", "yesterday 06 12:30 late"}));
+    QCOMPARE(missed.ringLate[0].picturePath, "/p.png");
+    QVERIFY(missedTimers({}, at("07 12:00:30")).message.isEmpty());
+  }
+
+  void manyMissedTimersListTheLatest() {
+    QList<TimerRecord> removed;
+    for (int day = 1; day <= 25; ++day) {
+      removed << TimerRecord{Field::text(QStringLiteral("t%1").arg(day)),
+                             Field::text("0"),
+                             Field::text("2026"),
+                             Field::text("11"),
+                             Field::text(QStringLiteral("%1").arg(day, 2, 10, QChar('0'))),
+                             Field::text("08"),
+                             Field::text("00"),
+                             Field::text("")};
+    }
+    const QStringList lines = missedTimers(removed, at("07 12:00:00")).message.split('\n');
+    QCOMPARE(lines.size(), 2 + 1 + kMissedTimersListed);
+    QCOMPARE(lines[2], "（このほかに、もっと前のものが 5 件あります）");
+    QCOMPARE(lines[3], "2026/11/06(金) 08:00　t6");
+    QCOMPARE(lines.last(), "2026/11/25(水) 08:00　t25");
   }
 
   void layoutByTitleLength_data() {

@@ -240,24 +240,31 @@ int main(int argc, char* argv[]) {
     shoot(folder, "import-confirm", {&confirm});
   }
 
-  // The alarm pop-up: a short title with a picture (late), a 16-character title, no picture.
+  // The alarm pop-up: on time and late with a picture, a 16-character title, no picture.
   struct Alarm {
     const char* name;
     QString title;
     bool picture;
-    QString notice;
+    QString time;
+    bool late;
   };
   const QList<Alarm> alarms{
-      {"form4-alarm", QStringLiteral("朝の散歩"), true, QStringLiteral("07:30 の予定です")},
-      {"form4-alarm-long-title", QStringLiteral("月曜日は燃えるゴミの日です朝八時"), true, {}},
-      {"form4-alarm-no-picture", QStringLiteral("会議に出る"), false, {}}};
+      {"form4-alarm", QStringLiteral("朝の散歩"), true, QStringLiteral("07:30"), false},
+      {"form4-alarm-late", QStringLiteral("朝の散歩"), true,
+       QStringLiteral("12/06 23:30 の予定です"), true},
+      {"form4-alarm-long-title", QStringLiteral("月曜日は燃えるゴミの日です朝八時"), true,
+       QStringLiteral("08:00"), false},
+      {"form4-alarm-no-picture", QStringLiteral("病院に電話する"), false, QStringLiteral("09:16"),
+       false},
+      {"form4-alarm-no-picture-late", QStringLiteral("病院に電話する"), false,
+       QStringLiteral("09:16 の予定です"), true}};
   for (const Alarm& alarm : alarms) {
     AlarmPopup popup(context, main);
     popup.load();
-    popup.setPicture(alarm.picture ? QImage(QStringLiteral(":/images/startup.png")) : QImage());
     popup.setTitle(alarm.title);
-    popup.setDueNotice(alarm.notice);
-    popup.show();
+    popup.setDueTime(alarm.time, alarm.late);
+    popup.setPicture(alarm.picture ? QImage(QStringLiteral(":/images/startup.png")) : QImage());
+    popup.present();
     shoot(folder, QLatin1String(alarm.name), {&popup});
   }
 
