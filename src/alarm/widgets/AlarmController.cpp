@@ -87,7 +87,9 @@ bool AlarmController::fire(const FiredTimer& timer, const QDateTime& now) {
     connect(popup_.get(), &AlarmPopup::dismissed, this, &AlarmController::popupDismissed);
     connect(popup_.get(), &AlarmPopup::snoozeRequested, this, &AlarmController::snoozeShown);
   }
-  popup_->load();
+  // Every modal window is closed, so that one click or key dismisses the alarm; but for the
+  // program's own warning, which stays above the pop-up until it is answered.
+  popup_->load(warningOpen_ ? QApplication::activeModalWidget() : nullptr);
   shownAlarm_ = alarm;
   shownTimer_ = timer;
   popup_->setTitle(timer.title);

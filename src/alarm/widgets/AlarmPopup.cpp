@@ -218,8 +218,8 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   setTitle(QString());
 }
 
-void AlarmPopup::load() {
-  closeOpenWindows(context_);
+void AlarmPopup::load(const QWidget* keep) {
+  closeOpenWindows(context_, keep);
 
   setTitle(QString());
   setPicture(QImage());

@@ -19,10 +19,10 @@ class AlarmPopup : public QWidget {
   // run and loads it afresh for every alarm.
   AlarmPopup(AppContext& context, MainViews& views);
 
-  // The load steps, run before every alarm is shown: close the open modal windows, empty the
-  // controls, centre on the screen at 100 twips from the top. The window stays on top of all
-  // others while it is shown.
-  void load();
+  // The load steps, run before every alarm is shown: close the open modal windows (all but
+  // `keep`), empty the controls, centre on the screen at 100 twips from the top. The window
+  // stays on top of all others while it is shown.
+  void load(const QWidget* keep = nullptr);
 
   // Fills the window with one timer. The title chooses the split between title band and
   // picture; set it first, as it decides pictureSize(). A null picture shows the title and the
