@@ -19,11 +19,12 @@ run_packages=(
 )
 
 # The tests: a display server and window manager for the real-window checks and screenshots,
-# a private D-Bus session for the status icon, a tray for its picture, the fault-injection
+# a private D-Bus session for the status icon and the alarm notifications, a notification
+# daemon (dunst) for their picture, a tray for the icon's picture, the fault-injection
 # tools, the sanitizer and fuzzer runtimes, the format and layer checks.
 test_packages=(
   xvfb x11-apps imagemagick openbox trayer
-  dbus-daemon dbus-bin
+  dbus-daemon dbus-bin dunst
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
   clang-format

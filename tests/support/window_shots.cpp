@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDateEdit>
 #include <QDir>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include "alarm/widgets/AlarmPopup.h"
+#include "alarm/widgets/DesktopNotifications.h"
 #include "app/DateDialog.h"
 #include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
@@ -293,6 +296,16 @@ int main(int argc, char* argv[]) {
     shoot(folder, "form3-date-calendar", {&dialog, calendar->window()});
     calendar->setCurrentPage(2026, 9);
     shoot(folder, "form3-date-calendar-2026-09", {&dialog, calendar->window()});
+  }
+  // Two alarms as the desktop's notification server shows them, when one runs (the script
+  // starts dunst on a session bus of its own).
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (bus.isConnected() &&
+      bus.interface()->isServiceRegistered(QLatin1String(DesktopNotifications::kService))) {
+    DesktopNotifications notes(bus);
+    notes.show(1, QStringLiteral("病院に電話する"), QStringLiteral("09:16"));
+    notes.show(2, QStringLiteral("朝の散歩"), QStringLiteral("12/06 23:30 の予定です"));
+    shoot(folder, "notification");
   }
   return 0;
 }
