@@ -4,6 +4,7 @@
 #include "alarm/MinuteScan.h"
 
 bool RingMemory::firstRing(const FiredTimer& timer, qint64 uptime) {
+  if (timer.kind == AlarmKind::Once) return true;
   // Uptime that went back belongs to another boot: nothing before it counts.
   rung_.removeIf([uptime](const Rung& rung) {
     return uptime < rung.uptime || uptime - rung.uptime >= kKeptMilliseconds;

@@ -16,7 +16,9 @@ class RingMemory {
   static constexpr qint64 kKeptMilliseconds = 24LL * 60 * 60 * 1000;
 
   // True when the timer has not rung for its due minute in the time kept; it is then
-  // remembered as rung at `uptime` (milliseconds).
+  // remembered as rung at `uptime` (milliseconds). A once-only timer always rings: the scan
+  // that finds it due takes it out of the file, so it can only come back if the user adds it
+  // again, and then it is meant to ring.
   bool firstRing(const FiredTimer& timer, qint64 uptime);
 
  private:

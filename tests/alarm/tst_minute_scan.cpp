@@ -373,6 +373,27 @@ class MinuteScanTest : public QObject {
              QStringLiteral("12/06 23:59 の予定です"));
   }
 
+  void onceOnlyTimerAddedAgainRingsAgain() {
+    // The clock is set back over a once-only timer that rang; the user adds it again.
+    const QByteArray once = timer("once", "0", "2026", "12", "07", "07", "30");
+    writeBytes(path_, kHead + once);
+    MinuteTracker tracker;
+    RingMemory rung;
+    int rings = 0;
+    qint64 uptime = 0;
+    for (const char* tick : {"07 07:29:59", "07 07:30:00", "07 07:25:00", "07 07:30:00"}) {
+      if (QByteArray(tick) == "07 07:25:00") writeBytes(path_, kHead + once);
+      uptime += 1000;
+      if (const std::optional<MinuteRange> range = tracker.tick(at(tick))) {
+        for (const FiredTimer& fired : scanDueTimers(path_, *range).fired) {
+          if (rung.firstRing(fired, uptime)) ++rings;
+        }
+      }
+    }
+    QCOMPARE(rings, 2);
+    QCOMPARE(readBytes(path_), kHead);
+  }
+
   void timeTexts() {
     QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 07:30:00"), false), "07:30");
     QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 09:00:05"), true), "07:30 の予定です");
