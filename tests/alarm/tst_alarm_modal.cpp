@@ -46,9 +46,10 @@ class ClockedDesktop : public DesktopPlatform {
 
 const QByteArray kWake = "\"wake\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"\r\n";
 
-// Runs `act` as soon as the innermost modal window is one that `wanted` accepts.
-void whenModal(std::function<bool(QWidget*)> wanted, std::function<void()> act) {
-  auto* poll = new QTimer(qApp);
+// Runs `act` as soon as the innermost modal window is one that `wanted` accepts; the watch ends
+// with `owner`.
+void whenModal(QObject* owner, std::function<bool(QWidget*)> wanted, std::function<void()> act) {
+  auto* poll = new QTimer(owner);
   poll->setInterval(10);
   QObject::connect(poll, &QTimer::timeout, poll, [poll, wanted, act] {
     QWidget* modal = QApplication::activeModalWidget();
@@ -105,42 +106,52 @@ class AlarmModalTest : public QObject {
     const QByteArray before = readBytes(state.CurrentDataFile);
 
     // The minute comes while the box or dialog is on the screen.
+    // Timers of this row only: none may fire in the next one.
+    QObject row;
     bool sawItOpen = false;
     bool leftOpen = false;
+    auto* watchdog = new QTimer(&row);
+    watchdog->setSingleShot(true);
+    watchdog->setInterval(2000);
+    // Should a window have stayed open, the test answers it itself rather than hang.
+    connect(watchdog, &QTimer::timeout, &row, [&leftOpen] {
+      while (QWidget* modal = QApplication::activeModalWidget()) {
+        leftOpen = true;
+        if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+          dialog->reject();
+        } else {
+          modal->close();
+        }
+      }
+    });
     auto ring = [&] {
       sawItOpen = true;
       platform.clock = QDateTime(QDate(2026, 12, 7), QTime(7, 30, 0));
       platform.uptime += 10000;
       window.alarms()->tick();
-      // Should a window have stayed open, the test answers it itself rather than hang.
-      QTimer::singleShot(2000, qApp, [&leftOpen] {
-        while (QWidget* modal = QApplication::activeModalWidget()) {
-          leftOpen = true;
-          if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            dialog->reject();
-          } else {
-            modal->close();
-          }
-        }
-      });
+      watchdog->start();
     };
     auto isEditor = [](QWidget* modal) { return modal->objectName() == "Form5"; };
 
     if (opened == "quit question") {
-      whenModal([](QWidget* w) { return isMessageBox(w, "終了しますか？"); }, ring);
+      whenModal(
+          &row, [](QWidget* w) { return isMessageBox(w, "終了しますか？"); }, ring);
       window.close();
     } else if (opened == "open question") {
-      whenModal([](QWidget* w) { return isMessageBox(w, "既存のデータを開きますか？"); }, ring);
+      whenModal(
+          &row, [](QWidget* w) { return isMessageBox(w, "既存のデータを開きますか？"); }, ring);
       window.openDataFileCommand();
     } else if (opened == "editor input error") {
-      whenModal(isEditor, [&] {
-        whenModal([](QWidget* w) { return qobject_cast<QMessageBox*>(w); }, ring);
+      whenModal(&row, isEditor, [&] {
+        whenModal(
+            &row, [](QWidget* w) { return qobject_cast<QMessageBox*>(w); }, ring);
         QApplication::activeModalWidget()->findChild<QPushButton*>("Command1")->click();
       });
       window.newScheduleEntry();
     } else {
-      whenModal(isEditor, [&] {
-        whenModal([](QWidget* w) { return qobject_cast<QFileDialog*>(w); }, ring);
+      whenModal(&row, isEditor, [&] {
+        whenModal(
+            &row, [](QWidget* w) { return qobject_cast<QFileDialog*>(w); }, ring);
         QApplication::activeModalWidget()->findChild<QPushButton*>("Command10")->click();
       });
       window.newScheduleEntry();

@@ -182,8 +182,11 @@ void AlarmController::notificationAction(int alarm, AlarmAction action) {
   notified_.remove(alarm);
   std::optional<EditorMessage> trouble;
   if (action == AlarmAction::Snooze) trouble = snooze(timer);
-  // The user has answered the alarm: the sound stops, and its pop-up closes if it shows it.
-  stopSound();
-  if (alarm == shownAlarm_ && popup_ && popup_->isVisible()) popup_->dismiss(false);
+  // The sound and the pop-up belong to the latest alarm; an earlier one that is answered only
+  // loses its notification.
+  if (alarm == shownAlarm_) {
+    stopSound();
+    if (popup_ && popup_->isVisible()) popup_->dismiss(false);
+  }
   showSnoozeTrouble(trouble);
 }

@@ -82,14 +82,17 @@ void DesktopNotifications::show(int alarm, const QString& summary, const QString
        << QStringList{QLatin1String(kStopAction), QStringLiteral("止める"),
                       QLatin1String(kSnoozeAction), QStringLiteral("5分後にもう一度")}
        << hints << int(0);  // 0: stays until the user closes it
+  pending_.insert(alarm);
   auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call), this);
   connect(watcher, &QDBusPendingCallWatcher::finished, this,
           [this, alarm](QDBusPendingCallWatcher* finished) {
             finished->deleteLater();
+            pending_.remove(alarm);
+            const bool closed = closeOnArrival_.remove(alarm);
             const QDBusPendingReply<uint> reply = *finished;
             if (reply.isError()) return;  // no server, or it refused: the pop-up is enough
             const uint id = reply.value();
-            if (closeOnArrival_.remove(alarm)) {
+            if (closed) {
               closeOnServer(id);
               return;
             }
@@ -102,7 +105,7 @@ void DesktopNotifications::close(int alarm) {
   if (!bus_ || !bus_->isConnected()) return;
   const auto found = idOfAlarm_.constFind(alarm);
   if (found == idOfAlarm_.constEnd()) {
-    closeOnArrival_.insert(alarm);
+    if (pending_.contains(alarm)) closeOnArrival_.insert(alarm);
     return;
   }
   const uint id = *found;

@@ -51,6 +51,7 @@ class DesktopNotifications : public QObject {
   QString icon_;
   QHash<int, uint> idOfAlarm_;
   QHash<uint, int> alarmOfId_;
+  QSet<int> pending_;         // sent, the server's number not yet known
   QSet<int> closeOnArrival_;  // closed before the server told its number
   AlarmActionHandler handler_;
 };
