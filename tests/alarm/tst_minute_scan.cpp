@@ -371,6 +371,7 @@ class MinuteScanTest : public QObject {
     QCOMPARE(dueNotice(at("07 07:30:00"), at("07 07:31:10")), QStringLiteral("07:30 の予定です"));
     QCOMPARE(dueNotice(at("06 23:59:00"), at("07 00:02:00")),
              QStringLiteral("12/06 23:59 の予定です"));
+    QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 07:30:00"), false), "07:30");
   }
 
   void onceOnlyTimerAddedAgainRingsAgain() {
@@ -392,12 +393,6 @@ class MinuteScanTest : public QObject {
     }
     QCOMPARE(rings, 2);
     QCOMPARE(readBytes(path_), kHead);
-  }
-
-  void timeTexts() {
-    QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 07:30:00"), false), "07:30");
-    QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 09:00:05"), true), "07:30 の予定です");
-    QCOMPARE(alarmTimeText(at("06 23:30:00"), at("07 01:00:00"), true), "12/06 23:30 の予定です");
   }
 
   // 「5分後にもう一度」 is due 5 minutes after the minute it was asked in, across midnight and
@@ -423,13 +418,6 @@ class MinuteScanTest : public QObject {
              fields);
     QCOMPARE(input.title, "薬");
     QCOMPARE(input.picture, "/p.jpg");
-  }
-
-  void snoozeWritesTheTimer() {
-    writeBytes(path_, kHead);
-    const FiredTimer wake{"wake", "", AlarmKind::Once, at("07 07:30:00"), false};
-    QVERIFY(snoozeTimer(path_, wake, at("07 07:31:40")).closesEditor());
-    QCOMPARE(readBytes(path_), kHead + timer("wake", "0", "2026", "12", "07", "07", "36"));
   }
 
   void missedTimersListed() {
