@@ -133,6 +133,7 @@ class AlarmNotificationsTest : public QObject {
     if (!QDBusConnection::sessionBus().isConnected()) {
       QSKIP("no session bus: run under dbus-run-session (ctest does)");
     }
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
     // Icons are looked up under the XDG data folders of the test alone.
     qputenv("XDG_DATA_HOME", QFile::encodeName(data_.filePath("home")));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(data_.filePath("system")));
@@ -160,7 +161,7 @@ class AlarmNotificationsTest : public QObject {
     QCOMPARE(call.actions, QStringList({"stop", "止める", "snooze", "5分後にもう一度"}));
     QCOMPARE(call.hints.value("urgency").metaType(), QMetaType::fromType<uchar>());
     QCOMPARE(call.hints.value("urgency").toInt(), 2);
-    QCOMPARE(call.hints.value("desktop-entry").toString(), "yotenna");
+    QCOMPARE(call.hints.value("desktop-entry").toString(), "io.github.yotenna.yotenna");
     QCOMPARE(call.timeout, 0);
     QVERIFY(s.alarms.popup()->isVisible());
     QTest::qWait(100);

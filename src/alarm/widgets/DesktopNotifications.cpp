@@ -5,6 +5,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QVariantMap>
 
@@ -74,7 +75,9 @@ void DesktopNotifications::show(int alarm, const QString& summary, const QString
                                      QLatin1String(kInterface), QStringLiteral("Notify"));
   QVariantMap hints;
   hints.insert(QStringLiteral("urgency"), QVariant::fromValue(kCritical));
-  hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("yotenna"));
+  // The desktop entry, by which a server finds the program's name and icon.
+  const QString desktopEntry = QGuiApplication::desktopFileName();
+  if (!desktopEntry.isEmpty()) hints.insert(QStringLiteral("desktop-entry"), desktopEntry);
   hints.insert(QStringLiteral("category"), QStringLiteral("x-yotenna.alarm"));
   // The program plays the alarm sound itself, until the alarm is dismissed.
   hints.insert(QStringLiteral("suppress-sound"), true);
