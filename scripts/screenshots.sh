@@ -36,5 +36,12 @@ if command -v trayer >/dev/null; then
   pids+=($!)
   sleep 1
 fi
-DISPLAY=$display QT_QPA_PLATFORM=xcb "$shooter" "$out"
+# The alarms' desktop notifications are shown by dunst on a session bus of the run's own.
+if command -v dbus-run-session >/dev/null && command -v dunst >/dev/null; then
+  DISPLAY=$display QT_QPA_PLATFORM=xcb dbus-run-session -- sh -c \
+    'dunst >/dev/null 2>&1 & daemon=$!; sleep 1; "$0" "$1"; status=$?; kill $daemon; exit $status' \
+    "$shooter" "$out"
+else
+  DISPLAY=$display QT_QPA_PLATFORM=xcb "$shooter" "$out"
+fi
 ls -1 "$out"

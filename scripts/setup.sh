@@ -19,12 +19,13 @@ run_packages=(
 )
 
 # The tests: a display server and window manager for the real-window checks and screenshots,
-# a private D-Bus session for the status icon, a tray for its picture, the fault-injection
+# a private D-Bus session for the status icon and the alarm notifications, a notification
+# daemon (dunst) for their picture, a tray for the icon's picture, the fault-injection
 # tools, the sanitizer and fuzzer runtimes, the format and layer checks; xdotool and GNU time
 # drive and measure the real program in the benchmark.
 test_packages=(
   xvfb x11-apps imagemagick openbox trayer xdotool time
-  dbus-daemon dbus-bin
+  dbus-daemon dbus-bin dunst
   strace e2fsprogs util-linux
   clang libclang-rt-14-dev
   clang-format

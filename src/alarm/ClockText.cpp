@@ -14,6 +14,10 @@ QString dueNotice(const QDateTime& due, const QDateTime& now) {
   return time + QStringLiteral(" の予定です");
 }
 
+QString alarmTimeText(const QDateTime& due, const QDateTime& now, bool late) {
+  return late ? dueNotice(due, now) : formatDateTime(due, u"hh:nn");
+}
+
 AlarmLayout alarmLayout(const QString& title) {
   // Characters, not UTF-16 units: a title may hold a character outside the BMP.
   if (title.toUcs4().size() <= 15) return AlarmLayout{48, 1005, 1020, 9795};

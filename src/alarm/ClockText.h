@@ -10,6 +10,10 @@ QString clockText(const QDateTime& now);
 // "12/06 23:59 の予定です", when it was due on another day than today (now).
 QString dueNotice(const QDateTime& due, const QDateTime& now);
 
+// The time an alarm shows in its pop-up and notification: "07:30" when it goes off on time,
+// the due notice above when it went off late.
+QString alarmTimeText(const QDateTime& due, const QDateTime& now, bool late);
+
 // The pop-up's split between the title band and the picture, by the title's length in
 // characters. All in twips except the font size; the picture always ends at 10815.
 struct AlarmLayout {

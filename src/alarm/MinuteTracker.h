@@ -13,8 +13,11 @@
 //     (a timer for that minute may already have gone off before the start);
 //   - minutes that passed without a tick (sleep, the clock set forward) are checked at the
 //     next tick, in one range, back to at most 24 hours before it;
-//   - after the clock is set back, nothing is checked until it passes the latest minute
-//     already checked, so no timer goes off twice.
+//   - after the clock is set back by a minute or less (a correction of a few seconds), nothing
+//     is checked until it passes the latest minute already checked;
+//   - after the clock is set back further, checking resumes from the current minute: the
+//     minutes ahead may never have come (a clock set wrongly forward, then corrected), and a
+//     timer that did go off in them is kept from going off twice by the RingMemory.
 class MinuteTracker {
  public:
   static constexpr qint64 kCatchUpMinutes = 24 * 60;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "store/Record.h"
 #include "store/Status.h"
 #include "ui/AppContext.h"
 
@@ -24,5 +25,6 @@ DialogOutcome NewDataFile(AppContext& context, FileDialogState& dialog);
 DialogOutcome OpenDataFile(AppContext& context, FileDialogState& dialog);
 
 // Purges the data file in use, with the selected date as the threshold for schedule entries
-// and the platform's clock for timers.
-Status PurgeDataFile(AppContext& context);
+// and the platform's clock for timers. The once-only timers it drops (their minute has passed)
+// go to removedOnceTimers when it is given, for the user to hear of them.
+Status PurgeDataFile(AppContext& context, QList<TimerRecord>* removedOnceTimers = nullptr);

@@ -3,16 +3,22 @@
 #include "app/DesktopIntegration.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
-#include <QFileInfo>
-#include <QImageReader>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
+#include <atomic>
+
+#include "alarm/widgets/DesktopNotifications.h"
+#include "ui/PictureFile.h"
 
 #ifdef YOTENNA_HAVE_CANBERRA
 #include <canberra.h>
+#endif
+
+#ifdef Q_OS_LINUX
+#include <time.h>
 #endif
 
 #ifdef Q_OS_WIN
@@ -42,18 +48,32 @@ ca_context* soundContext() {
   return context;
 }
 
-// Starts the desktop's alarm sound, or its bell where the sound theme has no alarm; returns at
-// once (the sound plays on libcanberra's own thread). False when neither could be started.
-bool playAlarmSound() {
+// Plays one of the theme's sounds, the first of the event ids the theme has; returns at once
+// (the sound plays on libcanberra's own thread). False when none could be started.
+bool playThemeSound(uint32_t id, std::initializer_list<const char*> events, const char* description,
+                    ca_finish_callback_t finished = nullptr) {
   ca_context* context = soundContext();
   if (!context) return false;
-  for (const char* event : {"alarm-clock-elapsed", "bell"}) {
-    if (ca_context_play(context, 0, CA_PROP_EVENT_ID, event, CA_PROP_EVENT_DESCRIPTION,
-                        "タイマーの時間です", nullptr) == CA_SUCCESS) {
-      return true;
-    }
+  for (const char* event : events) {
+    ca_proplist* properties = nullptr;
+    if (ca_proplist_create(&properties) != CA_SUCCESS) return false;
+    ca_proplist_sets(properties, CA_PROP_EVENT_ID, event);
+    ca_proplist_sets(properties, CA_PROP_EVENT_DESCRIPTION, description);
+    const int played = ca_context_play_full(context, id, properties, finished, nullptr);
+    ca_proplist_destroy(properties);
+    if (played == CA_SUCCESS) return true;
   }
   return false;
+}
+
+// The alarm sound now playing (its libcanberra id), 0 when none. libcanberra reports the end
+// of a sound on its own thread.
+std::atomic<uint32_t> alarmSoundId{0};
+constexpr uint32_t kBeepId = 1;
+
+void alarmSoundFinished(ca_context*, uint32_t id, int, void*) {
+  uint32_t playing = id;
+  alarmSoundId.compare_exchange_strong(playing, 0);
 }
 #endif
 
@@ -61,13 +81,84 @@ bool playAlarmSound() {
 
 DesktopPlatform::DesktopPlatform() = default;
 
+DesktopPlatform::~DesktopPlatform() { stopAlarmSound(); }
+
 QDateTime DesktopPlatform::now() const { return QDateTime::currentDateTime(); }
+
+qint64 DesktopPlatform::uptimeMilliseconds() const {
+#ifdef Q_OS_LINUX
+  // CLOCK_BOOTTIME goes on while the machine sleeps, unlike the monotonic clock.
+  timespec time{};
+  if (clock_gettime(CLOCK_BOOTTIME, &time) == 0) {
+    return qint64(time.tv_sec) * 1000 + time.tv_nsec / 1000000;
+  }
+#endif
+  static QElapsedTimer started = [] {
+    QElapsedTimer timer;
+    timer.start();
+    return timer;
+  }();
+  return started.elapsed();
+}
 
 void DesktopPlatform::beep() {
 #ifdef YOTENNA_HAVE_CANBERRA
-  if (playAlarmSound()) return;
+  // A short sound, never the alarm's own.
+  if (playThemeSound(kBeepId, {"bell", "dialog-information"}, "確認")) return;
 #endif
   QApplication::beep();
+}
+
+void DesktopPlatform::startAlarmSound() {
+  stopAlarmSound();
+#ifdef YOTENNA_HAVE_CANBERRA
+  static uint32_t lastId = kBeepId;
+  const uint32_t id = ++lastId;
+  alarmSoundId = id;
+  if (playThemeSound(id, {"alarm-clock-elapsed", "bell"}, "タイマーの時間です", alarmSoundFinished))
+    return;
+  alarmSoundId = 0;
+#endif
+  // The bell is over at once; the alarm rings it again at its next tick.
+  QApplication::beep();
+}
+
+void DesktopPlatform::stopAlarmSound() {
+#ifdef YOTENNA_HAVE_CANBERRA
+  const uint32_t id = alarmSoundId.exchange(0);
+  if (id != 0) {
+    if (ca_context* context = soundContext()) ca_context_cancel(context, id);
+  }
+#endif
+}
+
+bool DesktopPlatform::alarmSoundPlaying() const {
+#ifdef YOTENNA_HAVE_CANBERRA
+  return alarmSoundId != 0;
+#else
+  return false;
+#endif
+}
+
+DesktopNotifications& DesktopPlatform::notifications() {
+  if (!notifications_) {
+    notifications_ = std::make_unique<DesktopNotifications>();
+    notifications_->setActionHandler([this](int alarm, AlarmAction action) {
+      if (actionHandler_) actionHandler_(alarm, action);
+    });
+  }
+  return *notifications_;
+}
+
+void DesktopPlatform::showAlarmNotification(int alarm, const QString& summary,
+                                            const QString& body) {
+  notifications().show(alarm, summary, body);
+}
+
+void DesktopPlatform::closeAlarmNotification(int alarm) { notifications().close(alarm); }
+
+void DesktopPlatform::setAlarmActionHandler(AlarmActionHandler handler) {
+  actionHandler_ = std::move(handler);
 }
 
 MessageAnswer DesktopPlatform::messageBox(const QString& text, const QString& title,
@@ -155,22 +246,9 @@ void DesktopPlatform::changeToProgramDrive() {
 #endif
 }
 
-bool DesktopPlatform::loadPicture(const QString& path, QImage* picture, QString* error) {
-  *picture = QImage();
-  if (path.isEmpty()) return true;
-  if (!QFileInfo::exists(path)) {
-    *error =
-        QStringLiteral("画像ファイル「%1」が見つかりません").arg(QDir::toNativeSeparators(path));
-    return false;
-  }
-  QImageReader reader(path);
-  reader.setDecideFormatFromContent(true);
-  if (!reader.read(picture)) {
-    *error = QStringLiteral("画像ファイル「%1」を読み込めません（%2）")
-                 .arg(QDir::toNativeSeparators(path), reader.errorString());
-    return false;
-  }
-  return true;
+bool DesktopPlatform::loadPicture(const QString& path, const QSize& shownSize, QImage* picture,
+                                  QString* error) {
+  return readPictureFile(path, shownSize, picture, error);
 }
 
 void DesktopPlatform::requestHiraganaInput(QObject* textBox) {

@@ -606,7 +606,8 @@ void MainWindow::newDataFileCommand() {
 void MainWindow::openDataFileCommand() {
   if (!confirm(context_.platform, QStringLiteral("既存のデータを開きますか？"))) return;
   OpenDataFile(context_, fileDialog());
-  const Status purged = PurgeDataFile(context_);
+  QList<TimerRecord> missed;
+  const Status purged = PurgeDataFile(context_, &missed);
   loadViews();
   if (!purged) {
     // One message for the whole command: the views would only repeat why the file is unreadable.
@@ -614,6 +615,7 @@ void MainWindow::openDataFileCommand() {
     warn(context_.platform, purged.message());
   }
   reportFailure();
+  alarms_->reportMissedTimers(missed);
 }
 
 FileDialogState& MainWindow::fileDialog() {

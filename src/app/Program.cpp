@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include "alarm/widgets/AlarmController.h"
 #include "app/DataFileCommands.h"
 #include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
@@ -129,7 +130,8 @@ void Program::tidyOpenedFile() {
   tidyPending_ = false;
   if (!main_) return;
   main_->removeEventFilter(this);
-  const Status purged = PurgeDataFile(context_);
+  QList<TimerRecord> missed;
+  const Status purged = PurgeDataFile(context_, &missed);
   if (!purged) {
     // The purge names the file and the reason; the views' failure would say the same again.
     main_->clearPendingFailure();
@@ -137,4 +139,6 @@ void Program::tidyOpenedFile() {
   } else {
     main_->finishRefresh();
   }
+  // Before the main window is used: the alarms that passed while the program was not running.
+  main_->alarms()->reportMissedTimers(missed);
 }

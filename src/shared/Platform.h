@@ -14,6 +14,10 @@ enum class MessageIcon { None, Question, Warning };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
+// What the user chose on an alarm's desktop notification.
+enum class AlarmAction { Stop, Snooze };
+using AlarmActionHandler = std::function<void(int alarm, AlarmAction action)>;
+
 struct FileDialogRequest {
   QString title;
   QString fileName;     // proposed name or path
@@ -39,7 +43,26 @@ class Platform {
   virtual ~Platform() = default;
 
   virtual QDateTime now() const = 0;
+  // Milliseconds on a clock that nobody sets and that runs on during sleep (time since boot);
+  // only the difference between two readings means anything.
+  virtual qint64 uptimeMilliseconds() const = 0;
+
+  // A short sound of the desktop's theme, such as the click that closes an alarm.
   virtual void beep() = 0;
+
+  // The alarm sound. start plays it once through (a few seconds) and returns at once; stop
+  // silences it at once; playing tells whether it still sounds. The alarm starts it again
+  // while it rings.
+  virtual void startAlarmSound() = 0;
+  virtual void stopAlarmSound() = 0;
+  virtual bool alarmSoundPlaying() const = 0;
+
+  // A desktop notification for an alarm, with the actions 止める and 5分後にもう一度; the
+  // alarm number names it. Returns at once: where there is no notification service nothing
+  // happens and nothing waits. An action the user chooses comes back through the handler.
+  virtual void showAlarmNotification(int alarm, const QString& summary, const QString& body) = 0;
+  virtual void closeAlarmNotification(int alarm) = 0;
+  virtual void setAlarmActionHandler(AlarmActionHandler handler) = 0;
 
   virtual MessageAnswer messageBox(const QString& text, const QString& title, MessageIcon icon,
                                    MessageButtons buttons) = 0;
@@ -66,9 +89,12 @@ class Platform {
   // Makes the drive of the program's folder current; a no-op where there are no drives.
   virtual void changeToProgramDrive() = 0;
 
-  // Loads a picture file (BMP, JPEG, GIF, PNG). An empty path gives an empty picture; a file
-  // that cannot be loaded gives false and a Japanese description of why.
-  virtual bool loadPicture(const QString& path, QImage* picture, QString* error) = 0;
+  // Loads a picture file (BMP, JPEG, GIF, PNG) for a box of shownSize device pixels; a larger
+  // picture comes at that size. An empty path gives an empty picture; a file that cannot be
+  // loaded (missing, not a regular file, too large, not a picture) gives false and a Japanese
+  // description of why that names the file. Never waits on a pipe or a device.
+  virtual bool loadPicture(const QString& path, const QSize& shownSize, QImage* picture,
+                           QString* error) = 0;
 
   // Asks the input method for hiragana input while the given text box has the focus; a no-op
   // where the input method cannot be told.

@@ -129,10 +129,13 @@ bool needsRewrite(const QString& path, const PurgeRules& rules) {
 
 }  // namespace
 
-Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now) {
+Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now,
+                     QList<TimerRecord>* removedOnceTimers) {
+  if (removedOnceTimers) removedOnceTimers->clear();
   const PurgeRules rules(path, selectedDate, now);
   // Most openings find nothing to tidy: one read, no lock, no write.
   if (!needsRewrite(path, rules)) return Status::success();
+  QList<TimerRecord> removed;
 
   RewriteSteps steps;
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
@@ -155,9 +158,12 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
   steps.timer = [&](const TimerRecord& timer, RecordSink& sink) {
     if (rules.dropsTimer(timer.TimerKind.raw, timer.TimerYearOrWeekday.raw, timer.TimerMonth.raw,
                          timer.TimerDay.raw, timer.TimerHour.raw, timer.TimerMinute.raw)) {
+      removed.append(timer);
       return;
     }
     sink.write(timer);
   };
-  return rewriteDataFile(path, steps).status;
+  const Status status = rewriteDataFile(path, steps).status;
+  if (status && removedOnceTimers) *removedOnceTimers = std::move(removed);
+  return status;
 }

@@ -4,14 +4,18 @@
 #include <QDateTime>
 #include <QString>
 
+#include "store/Record.h"
 #include "store/Status.h"
 
 // Tidies a data file when it is opened. Dropped are
 //   schedule entries dated before selectedDate that are finished and marked for deletion, and
 //   once-only timers whose minute lies before now (seconds ignored).
 // Every kept entry has its date written again as "yyyy/mm/dd"; everything else is copied as
-// it stands. A file without the marker line gets one at its end.
-Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now);
+// it stands. A file without the marker line gets one at its end. When removedOnceTimers is
+// given, it receives the once-only timers that were dropped, in file order, once the file has
+// been rewritten (and stays empty on failure): the user is told about alarms that were missed.
+Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now,
+                     QList<TimerRecord>* removedOnceTimers = nullptr);
 
 // yyyymmddhhnn of a once-only timer from the numeric values of its fields.
 long long timerMoment(long long year, long long month, long long day, long long hour,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QApplication>
 #include <QDialog>
 #include <QPointer>
 #include <functional>
@@ -32,13 +33,28 @@ struct AppContext {
 };
 
 // Closes the open modal windows in the order the alarm pop-up needs: date dialog, editor,
-// search, usage help, version, then an import's confirmation (nothing is imported then).
-// Unsaved input in them is dropped.
-inline void closeOpenWindows(AppContext& context) {
+// search, usage help, version, then an import's confirmation (nothing is imported then); then
+// every other modal window still open (a message box such as 「終了しますか？」 or an input
+// error, a file dialog), the latest first. Each is closed as a cancel: the code that opened it
+// goes on as if the user had said No or cancelled, so nothing is done and nothing quits.
+// Unsaved input in them is dropped. `keep` is left open.
+inline void closeOpenWindows(AppContext& context, const QWidget* keep = nullptr) {
   for (QPointer<QDialog>* window :
        {&context.openWindows.dateDialog, &context.openWindows.editor, &context.openWindows.search,
         &context.openWindows.usageHelp, &context.openWindows.version,
         &context.openWindows.importConfirm}) {
-    if (*window) (*window)->reject();
+    if (*window && *window != keep) (*window)->reject();
+  }
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+    QWidget* window = *it;
+    if (window == keep || !window->isVisible() || window->windowModality() == Qt::NonModal) {
+      continue;
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(window)) {
+      dialog->reject();
+    } else {
+      window->close();
+    }
   }
 }

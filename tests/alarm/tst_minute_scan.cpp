@@ -8,7 +8,11 @@
 #include "alarm/ClockText.h"
 #include "alarm/MinuteScan.h"
 #include "alarm/MinuteTracker.h"
+#include "alarm/MissedTimers.h"
+#include "alarm/RingMemory.h"
+#include "alarm/Snooze.h"
 #include "store/AtomicFile.h"
+#include "store/Purge.h"
 #include "support/BlockedRewrite.h"
 #include "support/TestFiles.h"
 
@@ -259,9 +263,22 @@ class MinuteScanTest : public QObject {
         << QStringList{"07 23:59:59", "08 00:00:00"} << QStringList{"-", "07 23:59 > 08 00:00"};
     QTest::newRow("3 hours asleep")
         << QStringList{"07 04:29:59", "07 07:31:10"} << QStringList{"-", "07 04:29 > 07 07:31"};
+    // Set back further than a minute, the clock is checked again from the minute it shows; the
+    // memory of what rang keeps a timer from going off twice (clockFiresEachTimerOnce).
     QTest::newRow("clock set back 5 minutes")
         << QStringList{"07 07:35:00", "07 07:30:00", "07 07:34:59", "07 07:35:30", "07 07:36:00"}
-        << QStringList{"07 07:34 > 07 07:35", "-", "-", "-", "07 07:35 > 07 07:36"};
+        << QStringList{"07 07:34 > 07 07:35", "07 07:29 > 07 07:30", "07 07:30 > 07 07:34",
+                       "07 07:34 > 07 07:35", "07 07:35 > 07 07:36"};
+    QTest::newRow("clock set back a few seconds")
+        << QStringList{"07 07:35:00", "07 07:34:45", "07 07:35:10", "07 07:36:00"}
+        << QStringList{"07 07:34 > 07 07:35", "-", "-", "07 07:35 > 07 07:36"};
+    QTest::newRow("set back mid-minute, over two minute marks")
+        << QStringList{"07 07:35:00", "07 07:33:40", "07 07:33:59", "07 07:34:00"}
+        << QStringList{"07 07:34 > 07 07:35", "07 07:32 > 07 07:33", "-", "07 07:33 > 07 07:34"};
+    QTest::newRow("three days forward, then corrected")
+        << QStringList{"07 07:00:00", "10 07:00:10", "10 07:01:00", "07 07:05:20", "07 07:06:00"}
+        << QStringList{"07 06:59 > 07 07:00", "09 07:00 > 10 07:00", "10 07:00 > 10 07:01",
+                       "07 07:04 > 07 07:05", "07 07:05 > 07 07:06"};
     QTest::newRow("catch-up stops at 24 hours")
         << QStringList{"05 07:00:30", "07 07:31:00"} << QStringList{"-", "06 07:31 > 07 07:31"};
     QTest::newRow("exactly 24 hours") << QStringList{"06 07:31:00", "07 07:31:05"}
@@ -282,39 +299,71 @@ class MinuteScanTest : public QObject {
     QTest::addColumn<QStringList>("ticks");
     QTest::addColumn<QStringList>("fired");
     QTest::addColumn<QByteArray>("left");
+    // Seconds of uptime before each tick; none: uptime follows the clock forward, and goes a
+    // second on when the clock is set back.
+    QTest::addColumn<QList<qint64>>("uptimeSteps");
 
     const QByteArray daily = timer("daily", "2", "", "", "", "07", "30");
     const QByteArray head = kHead + daily;
     QTest::newRow("every second") << QStringList{"07 07:29:58",     "07 07:29:59", "07 07:30:00",
                                                  "07 07:30:00.500", "07 07:30:01", "07 07:31:00"}
-                                  << QStringList{"daily 07 07:30", "once 07 07:30"} << head;
+                                  << QStringList{"daily 07 07:30", "once 07 07:30"} << head
+                                  << QList<qint64>{};
     QTest::newRow("3 hours asleep")
         << QStringList{"07 04:29:58", "07 04:29:59", "07 07:31:10", "07 07:31:11"}
-        << QStringList{"daily 07 07:30 late", "once 07 07:30 late"} << head;
+        << QStringList{"daily 07 07:30 late", "once 07 07:30 late"} << head << QList<qint64>{};
     QTest::newRow("set back 5 minutes after firing")
         << QStringList{"07 07:29:59", "07 07:30:00", "07 07:25:00", "07 07:29:59",
                        "07 07:30:00", "07 07:30:30", "07 07:31:00"}
-        << QStringList{"daily 07 07:30", "once 07 07:30"} << head;
+        << QStringList{"daily 07 07:30", "once 07 07:30"} << head << QList<qint64>{};
+    // A day later in uptime the 7th's 07:30 comes again: the first one was the wrong clock's.
+    QTest::newRow("set back a day after firing")
+        << QStringList{"07 07:29:59", "07 07:30:00", "06 07:29:00", "06 07:30:00", "07 07:30:00"}
+        << QStringList{"daily 07 07:30", "once 07 07:30", "daily 06 07:30", "daily 07 07:30"}
+        << head << QList<qint64>{};
     QTest::newRow("asleep for 2 days")
         << QStringList{"05 07:31:00", "07 07:29:00"} << QStringList{"daily 06 07:30 late"}
-        << head + timer("once", "0", "2026", "12", "07", "07", "30");
+        << head + timer("once", "0", "2026", "12", "07", "07", "30") << QList<qint64>{};
+    // The clock shows the 10th for a while (the jump looks like sleep, so the 9th's 07:30
+    // catches up), then is put right: the timers still go off on the 7th, and the daily one,
+    // which went off at the wrong 07:30 of the 10th, goes off again when the 10th really
+    // comes (the uptime says days have passed).
+    QTest::newRow("three days forward, then corrected")
+        << QStringList{"07 07:00:00", "10 07:29:59", "10 07:30:00", "10 07:31:00",
+                       "07 07:10:00", "07 07:29:59", "07 07:30:00", "10 07:30:00"}
+        << QStringList{"daily 09 07:30 late", "daily 10 07:30", "daily 07 07:30", "once 07 07:30",
+                       "daily 10 07:30"}
+        << head << QList<qint64>{0, 1, 1, 60, 1, 1200, 1, 3 * 24 * 3600};
   }
   void clockFiresEachTimerOnce() {
     QFETCH(QStringList, ticks);
     QFETCH(QStringList, fired);
     QFETCH(QByteArray, left);
+    QFETCH(QList<qint64>, uptimeSteps);
     writeBytes(path_, kHead + timer("daily", "2", "", "", "", "07", "30") +
                           timer("once", "0", "2026", "12", "07", "07", "30"));
     MinuteTracker tracker;
+    RingMemory rung;
     QList<FiredTimer> all;
-    for (const QString& tick : ticks) {
-      if (const std::optional<MinuteRange> range = tracker.tick(at(tick))) {
+    qint64 uptime = 0;
+    QDateTime last;
+    for (qsizetype i = 0; i < ticks.size(); ++i) {
+      const QDateTime now = at(ticks[i]);
+      if (!uptimeSteps.isEmpty()) {
+        uptime += uptimeSteps[i] * 1000;
+      } else if (last.isValid()) {
+        uptime += std::max<qint64>(1000, last.msecsTo(now));
+      }
+      last = now;
+      if (const std::optional<MinuteRange> range = tracker.tick(now)) {
         const MinuteScanResult result = scanDueTimers(path_, *range);
         QVERIFY(result.status.isOk());
-        all += result.fired;
+        for (const FiredTimer& timer : result.fired) {
+          if (rung.firstRing(timer, uptime)) all << timer;
+        }
       }
     }
-    QCOMPARE(describe(all), fired);
+    QCOMPARE(describe(all).join(", "), fired.join(", "));
     QCOMPARE(readBytes(path_), left);
   }
 
@@ -324,6 +373,102 @@ class MinuteScanTest : public QObject {
     QCOMPARE(dueNotice(at("07 07:30:00"), at("07 07:31:10")), QStringLiteral("07:30 の予定です"));
     QCOMPARE(dueNotice(at("06 23:59:00"), at("07 00:02:00")),
              QStringLiteral("12/06 23:59 の予定です"));
+    QCOMPARE(alarmTimeText(at("07 07:30:00"), at("07 07:30:00"), false), "07:30");
+  }
+
+  void onceOnlyTimerAddedAgainRingsAgain() {
+    // The clock is set back over a once-only timer that rang; the user adds it again.
+    const QByteArray once = timer("once", "0", "2026", "12", "07", "07", "30");
+    writeBytes(path_, kHead + once);
+    MinuteTracker tracker;
+    RingMemory rung;
+    int rings = 0;
+    qint64 uptime = 0;
+    for (const char* tick : {"07 07:29:59", "07 07:30:00", "07 07:25:00", "07 07:30:00"}) {
+      if (QByteArray(tick) == "07 07:25:00") writeBytes(path_, kHead + once);
+      uptime += 1000;
+      if (const std::optional<MinuteRange> range = tracker.tick(at(tick))) {
+        for (const FiredTimer& fired : scanDueTimers(path_, *range).fired) {
+          if (rung.firstRing(fired, uptime)) ++rings;
+        }
+      }
+    }
+    QCOMPARE(rings, 2);
+    QCOMPARE(readBytes(path_), kHead);
+  }
+
+  // 「5分後にもう一度」 is due 5 minutes after the minute it was asked in, across midnight and
+  // the year's end, and has the alarm's title and picture.
+  void snoozeTimes_data() {
+    QTest::addColumn<QDateTime>("asked");
+    QTest::addColumn<QStringList>("fields");  // year, month, day, hour, minute
+    QTest::newRow("seconds dropped")
+        << at("07 07:31:59") << QStringList{"2026", "12", "07", "07", "36"};
+    QTest::newRow("over midnight")
+        << at("07 23:57:00") << QStringList{"2026", "12", "08", "00", "02"};
+    QTest::newRow("over the year's end") << QDateTime(QDate(2026, 12, 31), QTime(23, 58, 30))
+                                         << QStringList{"2027", "01", "01", "00", "03"};
+  }
+  void snoozeTimes() {
+    QFETCH(QDateTime, asked);
+    QFETCH(QStringList, fields);
+    const FiredTimer timer{"薬", "/p.jpg", AlarmKind::Daily, at("07 07:30:00"), false};
+    const TimerInput input = snoozeInput(timer, asked);
+    QCOMPARE(input.kind(), 0);
+    QCOMPARE((QStringList{input.yearText, input.monthText, input.dayText, input.hourText,
+                          input.minuteText}),
+             fields);
+    QCOMPARE(input.title, "薬");
+    QCOMPARE(input.picture, "/p.jpg");
+  }
+
+  void missedTimersListed() {
+    const QList<QByteArray> lines{
+        timer(kDaimei, "0", "2026", "12", "07", "09", "16", "/p.png"),  // 3 hours ago
+        timer("last week", "0", "2026", "11", "30", "08", "00"),
+        timer("one digit", "0", "2026", "12", "6", "9", "5"),  // the purge reads numbers
+        timer("yesterday", "0", "2026", "12", "06", "12", "30"),
+        timer("bad date", "0", "2026", "02", "30", "08", "00")};
+    QList<TimerRecord> removed;
+    for (const QByteArray& line : lines) {
+      writeBytes(path_, kMarkerLine + line);
+      QList<TimerRecord> one;
+      QVERIFY(purgeDataFile(path_, QDate(2026, 12, 7), at("07 12:00:30"), &one));
+      QCOMPARE(one.size(), 1);
+      removed += one;
+    }
+    const MissedTimers missed = missedTimers(removed, at("07 12:00:30"));
+    QCOMPARE(missed.message,
+             "Yotenna が動いていない間に過ぎたタイマーがあります\n\n"
+             "2026/02/30 08:00　bad date\n"
+             "2026/11/30(月) 08:00　last week\n"
+             "2026/12/06(日) 09:05　one digit\n"
+             "2026/12/06(日) 12:30　yesterday\n"
+             "2026/12/07(月) 09:16　題名");
+    // Those less than 24 hours ago ring, late, in file order.
+    QCOMPARE(describe(missed.ringLate),
+             QStringList({"題名 07 09:16 late", "yesterday 06 12:30 late"}));
+    QCOMPARE(missed.ringLate[0].picturePath, "/p.png");
+    QVERIFY(missedTimers({}, at("07 12:00:30")).message.isEmpty());
+  }
+
+  void manyMissedTimersListTheLatest() {
+    QList<TimerRecord> removed;
+    for (int day = 1; day <= 25; ++day) {
+      removed << TimerRecord{Field::text(QStringLiteral("t%1").arg(day)),
+                             Field::text("0"),
+                             Field::text("2026"),
+                             Field::text("11"),
+                             Field::text(QStringLiteral("%1").arg(day, 2, 10, QChar('0'))),
+                             Field::text("08"),
+                             Field::text("00"),
+                             Field::text("")};
+    }
+    const QStringList lines = missedTimers(removed, at("07 12:00:00")).message.split('\n');
+    QCOMPARE(lines.size(), 2 + 1 + kMissedTimersListed);
+    QCOMPARE(lines[2], "（このほかに、もっと前のものが 5 件あります）");
+    QCOMPARE(lines[3], "2026/11/06(金) 08:00　t6");
+    QCOMPARE(lines.last(), "2026/11/25(水) 08:00　t25");
   }
 
   void layoutByTitleLength_data() {

@@ -772,12 +772,12 @@ class MainWindowTest : public QObject {
     f.action("hyo(0)")->trigger();
     f.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(10, 0, 59));
     f.window->alarms()->tick();
-    QCOMPARE(f.platform.beeps, 0);
+    QCOMPARE(f.platform.soundStarts, 0);
     f.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(10, 1, 0));
     f.window->alarms()->tick();
     QVERIFY(f.window->alarms()->popup());
     QVERIFY(f.window->alarms()->popup()->isVisible());
-    QCOMPARE(f.platform.beeps, 1);
+    QCOMPARE(f.platform.soundStarts, 1);
     QVERIFY(f.find<QLabel>("Label3")->text().contains("10:01:00"));
     f.action("hyo(1)")->trigger();
     QCOMPARE(f.find<QTreeWidget>("ListView2")->topLevelItemCount(), 1);

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "alarm/widgets/AlarmController.h"
+#include "alarm/widgets/AlarmPopup.h"
 #include "app/DataFileCommands.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
@@ -196,6 +198,42 @@ class StartupTest : public QObject {
     QCOMPARE(cell->item(0)->text(), "old and done");
     session.main()->refreshAllViews();
     QCOMPARE(cell->count(), 0);
+  }
+
+  void openReportsMissedAlarmsAndRingsTheRecentOnes() {
+    Session session;
+    // Half a minute in, so the start minute's own check stays out of this.
+    session.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(12, 0, 30));
+    const QString path = dir_.filePath("missed.dat");
+    const QByteArray now = "\"now\",\"0\",\"2001\",\"05\",\"03\",\"12\",\"00\",\"\"\r\n";
+    writeBytes(
+        path, kMarkerLine + "\"old one\",\"0\",\"2001\",\"04\",\"30\",\"08\",\"00\",\"\"\r\n" +
+                  "\"yesterday\",\"0\",\"2001\",\"05\",\"02\",\"12\",\"30\",\"\"\r\n" + now +
+                  "\"\x95\x61\x89\x40\x82\xC9\x93\x64\x98\x62\x82\xB7\x82\xE9\","  // 病院に電話する
+                  "\"0\",\"2001\",\"05\",\"03\",\"09\",\"16\",\"\"\r\n");
+    session.platform.openResults = {path};
+    session.start()->openExistingFile();
+    QVERIFY(session.main() && session.main()->isVisible());
+    QTRY_COMPARE(readBytes(path), kMarkerLine + now);
+    // One message lists them all, before anything rings.
+    QTRY_COMPARE(session.platform.messages.size(), 1);
+    QCOMPARE(session.platform.messages[0].text,
+             "Yotenna が動いていない間に過ぎたタイマーがあります\n\n"
+             "2001/04/30(月) 08:00　old one\n"
+             "2001/05/02(水) 12:30　yesterday\n"
+             "2001/05/03(木) 09:16　病院に電話する");
+    QCOMPARE(session.platform.messages[0].icon, MessageIcon::Warning);
+    // Those of the last 24 hours ring once, late; the last one stays in the pop-up.
+    QCOMPARE(session.platform.notifications.size(), 2);
+    QCOMPARE(session.platform.notifications[0].summary, "yesterday");
+    QCOMPARE(session.platform.notifications[0].body, "05/02 12:30 の予定です");
+    QCOMPARE(session.platform.notifications[1].summary, "病院に電話する");
+    QCOMPARE(session.platform.notifications[1].body, "09:16 の予定です");
+    AlarmPopup* popup = session.main()->alarms()->popup();
+    QVERIFY(popup && popup->isVisible());
+    QCOMPARE(popup->findChild<QLabel*>("Label1")->text(), "病院に電話する");
+    QVERIFY(session.platform.soundPlaying);
+    popup->close();
   }
 
   void openOfAnUnreadableFileSaysWhy() {

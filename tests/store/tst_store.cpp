@@ -421,6 +421,29 @@ class StoreTest : public QObject {
     QCOMPARE(readBytes(path), line("\"2001/05/03\",\"a\",\"\",0,0") + kMarkerLine);
   }
 
+  void purgeHandsBackTheOnceOnlyTimersItDropped() {
+    const QString path = file();
+    const QByteArray dentist =
+        line("\"dentist\",\"0\",\"2001\",\"05\",\"03\",\"09\",\"16\",\"/a.png\"");
+    const QByteArray kept = line("\"now\",\"0\",\"2001\",\"05\",\"03\",\"12\",\"00\",\"\"");
+    const QByteArray oneDigit = line("\"one digit\",\"0\",\"2001\",\"5\",\"2\",\"7\",\"5\",\"\"");
+    writeBytes(path, kMarkerLine + dentist + kept + oneDigit);
+    QList<TimerRecord> removed{TimerRecord{}};  // whatever was there goes
+    QVERIFY(purgeDataFile(path, QDate(2001, 5, 3), QDateTime(QDate(2001, 5, 3), QTime(12, 0, 30)),
+                          &removed));
+    QCOMPARE(removed.size(), 2);
+    QCOMPARE(removed[0].TimerTitle.raw, "dentist");
+    QCOMPARE(removed[0].TimerPicture.raw, "/a.png");
+    QCOMPARE(removed[1].TimerHour.raw, "7");
+    QCOMPARE(readBytes(path), kMarkerLine + kept);
+
+    // A purge that fails removes nothing, so it reports nothing.
+    writeBytes(path, line("\"someday\",\"b\",\"\",1,1") + kMarkerLine + dentist);
+    QVERIFY(!purgeDataFile(path, QDate(2001, 5, 3), QDateTime(QDate(2001, 5, 3), QTime(12, 0, 30)),
+                           &removed));
+    QVERIFY(removed.isEmpty());
+  }
+
   void purgeStopsAtAnUnreadableDateAndKeepsTheFile() {
     const QString path = file();
     const QByteArray source =

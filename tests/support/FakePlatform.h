@@ -18,6 +18,7 @@ class FakePlatform : public Platform {
   };
 
   QDateTime clock{QDate(2001, 5, 3), QTime(12, 0, 0)};
+  qint64 uptime = 0;  // milliseconds; moves only when the test moves it
   QSize screen{1280, 1024};
   InstanceLock lock;  // what acquireSingleInstanceLock() answers
   // The running copy as a later start finds it: the file it has in use, or none when it cannot
@@ -40,7 +41,40 @@ class FakePlatform : public Platform {
   QList<FileDialogRequest> openRequests;
 
   QDateTime now() const override { return clock; }
+  qint64 uptimeMilliseconds() const override { return uptime; }
   void beep() override { ++beeps; }
+
+  // The alarm sound: how often it was started and stopped; it plays until the test ends it
+  // (soundPlaying = false) or it is stopped.
+  int soundStarts = 0;
+  int soundStops = 0;
+  bool soundPlaying = false;
+  void startAlarmSound() override {
+    ++soundStarts;
+    soundPlaying = true;
+  }
+  void stopAlarmSound() override {
+    ++soundStops;
+    soundPlaying = false;
+  }
+  bool alarmSoundPlaying() const override { return soundPlaying; }
+
+  // Notifications shown and closed, and the handler the program set for their actions.
+  struct Notification {
+    int alarm;
+    QString summary;
+    QString body;
+  };
+  QList<Notification> notifications;
+  QList<int> closedNotifications;
+  AlarmActionHandler actionHandler;
+  void showAlarmNotification(int alarm, const QString& summary, const QString& body) override {
+    notifications.append({alarm, summary, body});
+  }
+  void closeAlarmNotification(int alarm) override { closedNotifications.append(alarm); }
+  void setAlarmActionHandler(AlarmActionHandler handler) override {
+    actionHandler = std::move(handler);
+  }
 
   MessageAnswer messageBox(const QString& text, const QString& title, MessageIcon icon,
                            MessageButtons buttons) override {
@@ -58,8 +92,10 @@ class FakePlatform : public Platform {
     return openResults.isEmpty() ? std::nullopt : openResults.takeFirst();
   }
 
-  // Pictures the fake can load, by path; any other non-empty path fails.
+  // Pictures the fake can load, by path; any other non-empty path fails. The size asked for
+  // is recorded; the picture comes as stored.
   QMap<QString, QImage> pictures;
+  QList<QSize> pictureSizes;
   QStringList hiraganaRequests;
   struct Start {
     QString program;
@@ -68,8 +104,10 @@ class FakePlatform : public Platform {
   QList<Start> started;
   bool startsSucceed = true;
 
-  bool loadPicture(const QString& path, QImage* picture, QString* error) override {
+  bool loadPicture(const QString& path, const QSize& shownSize, QImage* picture,
+                   QString* error) override {
     *picture = QImage();
+    pictureSizes.append(shownSize);
     if (path.isEmpty()) return true;
     if (!pictures.contains(path)) {
       *error = QStringLiteral("画像ファイル「%1」が見つかりません").arg(path);

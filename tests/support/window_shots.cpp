@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDateEdit>
 #include <QDir>
 #include <QMenu>
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include "alarm/widgets/AlarmPopup.h"
+#include "alarm/widgets/DesktopNotifications.h"
 #include "app/DateDialog.h"
 #include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
@@ -240,24 +243,31 @@ int main(int argc, char* argv[]) {
     shoot(folder, "import-confirm", {&confirm});
   }
 
-  // The alarm pop-up: a short title with a picture (late), a 16-character title, no picture.
+  // The alarm pop-up: on time and late with a picture, a 16-character title, no picture.
   struct Alarm {
     const char* name;
     QString title;
     bool picture;
-    QString notice;
+    QString time;
+    bool late;
   };
   const QList<Alarm> alarms{
-      {"form4-alarm", QStringLiteral("朝の散歩"), true, QStringLiteral("07:30 の予定です")},
-      {"form4-alarm-long-title", QStringLiteral("月曜日は燃えるゴミの日です朝八時"), true, {}},
-      {"form4-alarm-no-picture", QStringLiteral("会議に出る"), false, {}}};
+      {"form4-alarm", QStringLiteral("朝の散歩"), true, QStringLiteral("07:30"), false},
+      {"form4-alarm-late", QStringLiteral("朝の散歩"), true,
+       QStringLiteral("12/06 23:30 の予定です"), true},
+      {"form4-alarm-long-title", QStringLiteral("月曜日は燃えるゴミの日です朝八時"), true,
+       QStringLiteral("08:00"), false},
+      {"form4-alarm-no-picture", QStringLiteral("病院に電話する"), false, QStringLiteral("09:16"),
+       false},
+      {"form4-alarm-no-picture-late", QStringLiteral("病院に電話する"), false,
+       QStringLiteral("09:16 の予定です"), true}};
   for (const Alarm& alarm : alarms) {
     AlarmPopup popup(context, main);
     popup.load();
-    popup.setPicture(alarm.picture ? QImage(QStringLiteral(":/images/startup.png")) : QImage());
     popup.setTitle(alarm.title);
-    popup.setDueNotice(alarm.notice);
-    popup.show();
+    popup.setDueTime(alarm.time, alarm.late);
+    popup.setPicture(alarm.picture ? QImage(QStringLiteral(":/images/startup.png")) : QImage());
+    popup.present();
     shoot(folder, QLatin1String(alarm.name), {&popup});
   }
 
@@ -286,6 +296,16 @@ int main(int argc, char* argv[]) {
     shoot(folder, "form3-date-calendar", {&dialog, calendar->window()});
     calendar->setCurrentPage(2026, 9);
     shoot(folder, "form3-date-calendar-2026-09", {&dialog, calendar->window()});
+  }
+  // Two alarms as the desktop's notification server shows them, when one runs (the script
+  // starts dunst on a session bus of its own).
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (bus.isConnected() &&
+      bus.interface()->isServiceRegistered(QLatin1String(DesktopNotifications::kService))) {
+    DesktopNotifications notes(bus);
+    notes.show(1, QStringLiteral("病院に電話する"), QStringLiteral("09:16"));
+    notes.show(2, QStringLiteral("朝の散歩"), QStringLiteral("12/06 23:30 の予定です"));
+    shoot(folder, "notification");
   }
   return 0;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Form4: the alarm pop-up with the fired timer's title and picture.
+// Form4: the alarm pop-up with the fired timer's title, time and picture.
 
 #include <QWidget>
 
@@ -9,6 +9,7 @@
 class CaptionLabel;
 class QImage;
 class QLabel;
+class QPushButton;
 
 class AlarmPopup : public QWidget {
   Q_OBJECT
@@ -18,28 +19,64 @@ class AlarmPopup : public QWidget {
   // run and loads it afresh for every alarm.
   AlarmPopup(AppContext& context, MainViews& views);
 
-  // The load steps, run before every alarm is shown: close the open modal windows, empty the
-  // controls, centre on the screen at 100 twips from the top. The window stays on top of all
-  // others while it is shown.
-  void load();
+  // The load steps, run before every alarm is shown: close the open modal windows (all but
+  // `keep`), empty the controls, centre on the screen at 100 twips from the top. The window
+  // stays on top of all others while it is shown.
+  void load(const QWidget* keep = nullptr);
 
-  // Fills the window with one timer. A null picture leaves the picture box empty; the title
-  // chooses the split between title band and picture; an empty notice hides the due time.
-  void setPicture(const QImage& picture);
+  // Fills the window with one timer. The title chooses the split between title band and
+  // picture; set it first, as it decides pictureSize(). A null picture shows the title and the
+  // time large on a plain ground instead, and then a click anywhere dismisses. The time is
+  // "07:30", or for a late alarm the notice "07:30 の予定です", shown in red.
   void setTitle(const QString& title);
-  void setDueNotice(const QString& notice);
+  void setPicture(const QImage& picture);
+  void setDueTime(const QString& time, bool late);
+
+  // The picture box in device pixels, the size to load a picture at.
+  QSize pictureSize() const;
+
+  // Shows the window above all others with the focus on the picture, and announces it to
+  // screen readers as an alert.
+  void present();
+
+  // Closes the window as the user does (picture click, Esc, Enter, Space): dismissed() is
+  // emitted, the main window's timer list is reloaded, and with clickSound the short sound of
+  // a click plays. The close box does the same without the sound.
+  void dismiss(bool clickSound);
+
+  // Closes the window for the alarm that replaces it: the timer list is reloaded, nothing else.
+  void closeForNextAlarm();
+
+ signals:
+  // The user is done with the alarm (any way but snooze itself); the window is closing.
+  void dismissed();
+  // 「5分後にもう一度」: its button, or the key S.
+  void snoozeRequested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
-  void pictureClicked();
-  void placeDueNotice();
+  enum class Closing { ByUser, Dismissing, ForNextAlarm };
+
+  void placeDueTime();
+  void updateAccessibleName();
+  bool hasPicture() const;
 
   AppContext& context_;
   MainViews& views_;
   CaptionLabel* title_ = nullptr;        // Label1
   QLabel* picture_ = nullptr;            // Image1
   CaptionLabel* instruction_ = nullptr;  // Label2
-  CaptionLabel* dueNotice_ = nullptr;    // shown only for an alarm that went off late
+  CaptionLabel* dueTime_ = nullptr;      // over the picture's upper left corner
+  CaptionLabel* faceTime_ = nullptr;     // without a picture: the time, large
+  CaptionLabel* faceTitle_ = nullptr;    // without a picture: the title, large
+  QWidget* bar_ = nullptr;               // along the bottom edge, below the picture
+  QPushButton* snooze_ = nullptr;
+  Closing closing_ = Closing::ByUser;
+  QString dueText_;
+  bool late_ = false;
 };

@@ -256,7 +256,7 @@ bool EditorWindow::openTimerRow(const QStringList& columns) {
   state.TimerImageFile = columns.value(4);
   QImage image;
   QString error;
-  if (context_.platform.loadPicture(state.TimerImageFile, &image, &error)) {
+  if (context_.platform.loadPicture(state.TimerImageFile, timer_->pictureSize(), &image, &error)) {
     timer_->showPicture(image);
   } else {
     // A picture that cannot be loaded now (a stick not plugged in) must neither lock its timer

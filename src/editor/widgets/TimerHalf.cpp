@@ -256,6 +256,8 @@ void TimerHalf::showPicture(const QImage& image) {
   for (QFrame* line : pictureFrame_) line->hide();
 }
 
+QSize TimerHalf::pictureSize() const { return picture_->size() * picture_->devicePixelRatio(); }
+
 void TimerHalf::showEmptyPictureFrame() {
   picture_->hide();
   for (QFrame* line : pictureFrame_) line->show();
@@ -274,7 +276,7 @@ void TimerHalf::choosePicture() {
   if (!chosen) return;
   QImage image;
   QString error;
-  if (!platform.loadPicture(*chosen, &image, &error)) {
+  if (!platform.loadPicture(*chosen, pictureSize(), &image, &error)) {
     // The picture shown before stays, and so does its path: the timer keeps what it had
     // rather than losing its picture to a file that could not be read.
     warn(platform, error);

@@ -3,6 +3,7 @@
 // the buttons 追加, 削除, 更新 and 項目の初期化 at the right of the bottom row.
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -45,6 +46,8 @@ class TimerHalf : public QObject {
 
   // The picture of the timer being edited, or the empty frame where it goes.
   void showPicture(const QImage& picture);
+  // The picture box in device pixels, the size to load a picture at.
+  QSize pictureSize() const;
   void showEmptyPictureFrame();
   void hidePicture();
   // 画像の選択: the open dialog, then the picture shown and kept in TimerImageFile.
