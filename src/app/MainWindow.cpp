@@ -810,11 +810,22 @@ bool MainWindow::dayCellKeyPressed(const QKeyEvent& key) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+    const QVariant index = watched->property(kDayIndexProperty);
+    if (index.isValid() && qobject_cast<QListWidget*>(watched)) {
+      // The focus's faint frame inside a small cell is easily missed: the day's number is
+      // framed while its cell has the keyboard.
+      QLabel* label = dayLabels_[static_cast<size_t>(index.toInt())];
+      label->setFrameStyle(event->type() == QEvent::FocusIn ? QFrame::Box | QFrame::Plain
+                                                            : QFrame::NoFrame);
+      label->setLineWidth(2);
+    }
+  }
   if (event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (watched == dayList_ || watched == timerList_) return listKeyPressed(*key);
     const QVariant index = watched->property(kDayIndexProperty);
-    if (index.isValid() && watched->isWidgetType()) return dayCellKeyPressed(*key);
+    if (index.isValid() && qobject_cast<QListWidget*>(watched)) return dayCellKeyPressed(*key);
   }
   if (event->type() == QEvent::MouseButtonPress) {
     const QVariant index = watched->property(kDayIndexProperty);

@@ -941,6 +941,9 @@ class MainWindowTest : public QObject {
     QVERIFY(f.heading().startsWith(expected.toString("yyyy/MM/dd")));
     // The focus goes with the selected day.
     QCOMPARE(focusName(), QStringLiteral("List1(%1)").arg(expected.day() - 1));
+    // Its number is framed, the others not.
+    QCOMPARE(f.cellLabel(expected.day())->frameShape(), QFrame::Box);
+    if (expected != start) QCOMPARE(f.cellLabel(start.day())->frameShape(), QFrame::NoFrame);
     if (expected == QDate(2001, 5, 4)) QCOMPARE(f.dayRows().last()[0], "next day");
   }
 
