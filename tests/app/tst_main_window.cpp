@@ -1050,21 +1050,12 @@ class MainWindowTest : public QObject {
     f.window->show();
     auto* toolbar = f.find<QToolBar>("Toolbar1");
     QCOMPARE(toolbar->toolTip(), "ツールバーです");
-    QStringList descriptions;
-    for (int position : {1, 4, 6, 9, 14, 18}) {
-      QWidget* button = toolbar->widgetForAction(
-          f.action(qPrintable(QStringLiteral("Toolbar1(%1)").arg(position))));
-      QAccessibleInterface* node = QAccessible::queryAccessibleInterface(button);
-      QCOMPARE(node->text(QAccessible::Description), button->toolTip());
-      descriptions << node->text(QAccessible::Name) + u'|' + node->text(QAccessible::Description);
-    }
-    QCOMPARE(descriptions,
-             QStringList({"新規作成|新しいデータファイルを作ります（Ctrl+Q）",
-                          "選択した日に予定を追加|選択した日の予定を編集画面で追加します（Ctrl+N）",
-                          "一年前へ|一年前の同じ日を表示します（Ctrl+C）",
-                          "年月日指定|年月日を指定して表示します（Ctrl+T）",
-                          "検索|予定を検索します（Ctrl+Y）",
-                          "ペイントソフトを起動|ペイントソフトを起動します"}));
+    QWidget* button = toolbar->widgetForAction(f.action("Toolbar1(4)"));
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(button);
+    QCOMPARE(node->text(QAccessible::Name), "選択した日に予定を追加");
+    QCOMPARE(node->text(QAccessible::Description),
+             "選択した日の予定を編集画面で追加します（Ctrl+N）");
+    QCOMPARE(button->toolTip(), node->text(QAccessible::Description));
     auto* more = toolbar->findChild<QToolButton*>("qt_toolbar_ext_button");
     QVERIFY(more);
     QCOMPARE(QAccessible::queryAccessibleInterface(more)->text(QAccessible::Name),
