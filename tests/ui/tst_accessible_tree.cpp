@@ -5,7 +5,9 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QImage>
 #include <QLabel>
@@ -103,6 +105,11 @@ const QList<WindowCase>& windowCases() {
       {"main", [](Session& s) -> QWidget* { return s.keep(new MainWindow(s.context)); }},
       {"date dialog",
        [](Session& s) -> QWidget* { return s.keep(new DateDialog(s.context, s.views, nullptr)); }},
+      {"date dialog, its calendar",
+       [](Session& s) -> QWidget* {
+         auto* dialog = s.keep(new DateDialog(s.context, s.views, nullptr));
+         return dialog->picker()->calendarWidget()->window();
+       }},
       {"editor, new entry",
        [](Session& s) -> QWidget* {
          auto* editor = s.keep(new EditorWindow(s.context, s.views));
