@@ -26,6 +26,7 @@
 #include "dialogs/widgets/UsageHelpWindow.h"
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
+#include "exchange/widgets/ImportConfirmDialog.h"
 #include "support/AccessibleTree.h"
 #include "support/FakePlatform.h"
 #include "support/FakeViews.h"
@@ -154,6 +155,19 @@ const QList<WindowCase>& windowCases() {
          child<QLineEdit>(window, "Text1")->setText(QStringLiteral("会"));
          window->startSearch();
          return window;
+       }},
+      {"import confirmation",
+       [](Session& s) -> QWidget* {
+         auto recount = [](const QDate&, const QDate&) {
+           ImportSummary summary;
+           summary.headline = QStringLiteral("予定 2 件、タイマー 1 件を追加します。");
+           summary.notes = {QStringLiteral("21 文字を超える件名は切り詰めます。")};
+           summary.notImported = {QStringLiteral("会議: 開始日時がありません")};
+           summary.anythingToAdd = true;
+           return summary;
+         };
+         return s.keep(new ImportConfirmDialog(QStringLiteral("/tmp/cal.ics"), QDate(2001, 5, 1),
+                                               QDate(2002, 4, 30), recount));
        }},
       {"usage help",
        [](Session& s) -> QWidget* {
