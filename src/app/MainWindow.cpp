@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
@@ -225,6 +226,12 @@ void MainWindow::createMenus() {
     VersionWindow window(context_, *this, this);
     window.exec();
   });
+
+  // F10 opens the first menu, as on other desktops; the arrow keys then reach every item,
+  // also those without a key of their own.
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menuKey, &QShortcut::activated, this,
+          [this] { menuBar()->setActiveAction(menuBar()->actions().value(0)); });
 }
 
 void MainWindow::createToolbar() {

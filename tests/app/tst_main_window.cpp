@@ -859,6 +859,21 @@ class MainWindowTest : public QObject {
     QVERIFY(opened);
   }
 
+  void f10OpensTheMenus() {
+    Fixture f(kMarkerLine, QDate(2025, 1, 5));
+    QVERIFY(showActive(f));
+    QTest::keyClick(f.window.get(), Qt::Key_F10);
+    QWidget* menu = QApplication::activePopupWidget();
+    QVERIFY(menu);
+    QCOMPARE(menu->objectName(), "File");
+    // 新規作成, 開く, then 選択した日に予定を追加.
+    for (int i = 0; i < 3; ++i) QTest::keyClick(menu, Qt::Key_Down);
+    QString day;
+    whenEditorOpens([&](QDialog* editor) { day = comboText(editor, "Combo3"); });
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(day, "05");
+  }
+
   void enterOrSpaceOpensARow_data() {
     QTest::addColumn<QString>("list");
     QTest::addColumn<int>("key");
