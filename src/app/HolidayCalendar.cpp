@@ -7,6 +7,7 @@
 #include <QTextCharFormat>
 #include <QToolButton>
 #include <QToolTip>
+#include <array>
 
 #include "calendar/Holidays.h"
 #include "shared/Rgb.h"
@@ -57,7 +58,23 @@ HolidayCalendar::HolidayCalendar(QWidget* parent) : QCalendarWidget(parent) {
     dayGrid_ = view->viewport();
     dayGrid_->installEventFilter(this);
   }
+  nameForScreenReaders();
   followShownPage();
+}
+
+void HolidayCalendar::nameForScreenReaders() {
+  // Qt leaves the calendar, its day table and its arrow buttons without names.
+  setAccessibleName(QStringLiteral("カレンダー"));
+  const std::array<std::pair<const char*, const char*>, 4> parts{
+      {{"qt_calendar_prevmonth", "前の月"},
+       {"qt_calendar_nextmonth", "次の月"},
+       {"qt_calendar_calendarview", "日付"},
+       {"qt_calendar_yearedit", "年"}}};
+  for (const auto& [name, spoken] : parts) {
+    if (auto* part = findChild<QWidget*>(QLatin1String(name))) {
+      part->setAccessibleName(QString::fromUtf8(spoken));
+    }
+  }
 }
 
 QString HolidayCalendar::heading() const {

@@ -28,6 +28,7 @@ class HolidayCalendar : public QCalendarWidget {
 
  private:
   void followShownPage();
+  void nameForScreenReaders();
 
   QToolButton* yearButton_ = nullptr;
   QToolButton* monthButton_ = nullptr;

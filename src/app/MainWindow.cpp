@@ -5,15 +5,19 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "alarm/widgets/AlarmController.h"
 #include "app/Autostart.h"
@@ -30,6 +34,7 @@
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
 #include "exchange/widgets/ExchangeCommands.h"
+#include "ui/Accessibility.h"
 #include "ui/CaptionLabel.h"
 #include "ui/UiSupport.h"
 
@@ -121,10 +126,18 @@ MainWindow::MainWindow(AppContext& context) : context_(context) {
   clockTimer_->setInterval(1000);
   // Every tick rewrites the clock; the first tick of each minute scans the timers.
   alarms_ = new AlarmController(
-      context_, *this, [this](const QString& text) { clock_->setText(text); }, this);
+      context_, *this, [this](const QString& text) { showClockText(text); }, this);
   connect(clockTimer_, &QTimer::timeout, alarms_, &AlarmController::tick);
   clockTimer_->start();
   alarms_->tick();
+}
+
+void MainWindow::showClockText(const QString& text) {
+  clock_->setText(text);
+  // A screen reader hears of a new name at once: the name changes with the minute, not with
+  // every second the label shows.
+  const QString spoken = spokenClockText(text);
+  if (clock_->accessibleName() != spoken) clock_->setAccessibleName(spoken);
 }
 
 void MainWindow::createMenus() {
@@ -149,6 +162,9 @@ void MainWindow::createMenus() {
   QMenu* file = addMenu("File", QStringLiteral("ファイル"));
   addItem(file, "new", QStringLiteral("新規作成"), "Ctrl+Q", [this] { newDataFileCommand(); });
   addItem(file, "open", QStringLiteral("開く"), "Ctrl+A", [this] { openDataFileCommand(); });
+  // Toolbar button 4 from the keyboard.
+  addItem(file, "tuika", QStringLiteral("選択した日に予定を追加"), "Ctrl+N",
+          [this] { newScheduleEntry(); });
   addSeparator(file, "S1");
   addItem(file, "icalExport", QStringLiteral("iCalendar に書き出す…"), "",
           [this] { ExportCalendar(context_); });
@@ -210,6 +226,12 @@ void MainWindow::createMenus() {
     VersionWindow window(context_, *this, this);
     window.exec();
   });
+
+  // F10 opens the first menu, as on other desktops; the arrow keys then reach every item,
+  // also those without a key of their own.
+  auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+  connect(menuKey, &QShortcut::activated, this,
+          [this] { menuBar()->setActiveAction(menuBar()->actions().value(0)); });
 }
 
 void MainWindow::createToolbar() {
@@ -221,30 +243,32 @@ void MainWindow::createToolbar() {
   toolbar_->setMovable(false);
   toolbar_->setGeometry(0, 0, twips(kClientWidth), twips(420));
 
-  // Position -> picture number (0 for a separator) and what the button does, for screen readers.
+  // Position -> picture number (0 for a separator), what the button does (its name for screen
+  // readers) and its tip, which says a little more and names the key that does the same.
   struct Button {
     int picture;
-    const char* description;
+    const char* name;
+    const char* tip;
   };
   static constexpr std::array<Button, kToolbarButtons> kButtons{{
-      {1, "新規作成"},
-      {2, "既存のデータを開く"},
-      {0, nullptr},
-      {3, "選択した日に予定を追加"},
-      {0, nullptr},
-      {4, "一年前へ"},
-      {5, "一ヶ月前へ"},
-      {6, "一日前へ"},
-      {7, "年月日指定"},
-      {8, "一日後へ"},
-      {9, "一ヵ月後へ"},
-      {10, "一年後へ"},
-      {0, nullptr},
-      {11, "検索"},
-      {0, nullptr},
-      {12, "テキストエディタを起動"},
-      {13, "ファイルブラウザを起動"},
-      {14, "ペイントソフトを起動"},
+      {1, "新規作成", "新しいデータファイルを作ります（Ctrl+Q）"},
+      {2, "既存のデータを開く", "既にあるデータファイルを開きます（Ctrl+A）"},
+      {0, nullptr, nullptr},
+      {3, "選択した日に予定を追加", "選択した日の予定を編集画面で追加します（Ctrl+N）"},
+      {0, nullptr, nullptr},
+      {4, "一年前へ", "一年前の同じ日を表示します（Ctrl+C）"},
+      {5, "一ヶ月前へ", "一ヶ月前の同じ日を表示します（Ctrl+D）"},
+      {6, "一日前へ", "前の日を表示します（Ctrl+E）"},
+      {7, "年月日指定", "年月日を指定して表示します（Ctrl+T）"},
+      {8, "一日後へ", "次の日を表示します（Ctrl+R）"},
+      {9, "一ヵ月後へ", "一ヵ月後の同じ日を表示します（Ctrl+F）"},
+      {10, "一年後へ", "一年後の同じ日を表示します（Ctrl+V）"},
+      {0, nullptr, nullptr},
+      {11, "検索", "予定を検索します（Ctrl+Y）"},
+      {0, nullptr, nullptr},
+      {12, "テキストエディタを起動", "テキストエディタを起動します"},
+      {13, "ファイルブラウザを起動", "ホームフォルダをファイルブラウザで開きます"},
+      {14, "ペイントソフトを起動", "ペイントソフトを起動します"},
   }};
   for (int position = 1; position <= kToolbarButtons; ++position) {
     const Button& button = kButtons[static_cast<size_t>(position - 1)];
@@ -255,20 +279,24 @@ void MainWindow::createToolbar() {
       action = toolbar_->addAction(QIcon(QStringLiteral(":/images/toolbar/%1.png")
                                              .arg(button.picture, 2, 10, QLatin1Char('0'))),
                                    QString());
-      // The buttons carry no caption and no tip of their own; the name is for screen readers.
-      action->setIconText(QString::fromUtf8(button.description));
-      action->setToolTip(QString());
+      // The buttons show pictures only; the name is for screen readers.
+      action->setIconText(QString::fromUtf8(button.name));
+      action->setToolTip(QString::fromUtf8(button.tip));
       connect(action, &QAction::triggered, this,
               [this, position] { toolbarButtonClicked(position); });
     }
     action->setObjectName(QStringLiteral("Toolbar1(%1)").arg(position));
     toolbarActions_[static_cast<size_t>(position)] = action;
     QWidget* widget = toolbar_->widgetForAction(action);
-    if (widget && button.description) {
+    if (widget && button.name) {
       widget->setObjectName(action->objectName());
-      widget->setAccessibleName(QString::fromUtf8(button.description));
-      widget->setToolTip(QStringLiteral("ツールバーです"));
+      setAccessible(widget, QString::fromUtf8(button.name));
     }
+  }
+  // The button that shows the buttons a narrow toolbar has no room for.
+  if (auto* more = toolbar_->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+    more->setToolTip(QStringLiteral("ツールバーに入りきらないボタンを出します"));
+    setAccessible(more, QStringLiteral("ツールバーの残りのボタン"));
   }
 }
 
@@ -284,10 +312,17 @@ void MainWindow::createControls() {
     button->setObjectName(QStringLiteral("Option1(%1)").arg(i));
     button->setGeometry(filterGeometry[i].adjusted(0, -3, 0, 3));
     setAccessible(button, QStringLiteral("絞り込み ") + filterCaptions[i]);
-    connect(button, &QRadioButton::clicked, this, &MainWindow::filterChanged);
     filterButtons_[i] = button;
   }
   filterButtons_[0]->setChecked(true);
+  makeOneTabStop({filterButtons_.begin(), filterButtons_.end()});
+  // However a button comes to be checked (a click, an arrow key, a screen reader's "toggle"),
+  // the day list follows it. An unchecked button says nothing: its partner says it.
+  for (QRadioButton* button : filterButtons_) {
+    connect(button, &QRadioButton::toggled, this, [this](bool checked) {
+      if (checked) filterChanged();
+    });
+  }
 
   heading_ = new CaptionLabel(client_);
   heading_->setObjectName(QStringLiteral("Label2"));
@@ -303,7 +338,8 @@ void MainWindow::createControls() {
   clock_->setWordWrap(true);
   clock_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   clock_->setToolTip(QStringLiteral("現在の日付け"));
-  setAccessible(clock_, QStringLiteral("現在の日付け"));
+  // Its name is the time it shows (see showClockText); the tip describes it.
+  clock_->setAccessibleDescription(clock_->toolTip());
 
   dayList_ = makeReportList(client_, "ListView1",
                             {QStringLiteral("件名"), QStringLiteral("内容"), QStringLiteral("終了"),
@@ -314,6 +350,7 @@ void MainWindow::createControls() {
   setAccessible(dayList_, QStringLiteral("選択した日の予定"));
   connect(dayList_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { openDayListRow(dayList_->indexOfTopLevelItem(item)); });
+  dayList_->installEventFilter(this);
 
   timerList_ =
       makeReportList(client_, "ListView2",
@@ -326,6 +363,7 @@ void MainWindow::createControls() {
   connect(timerList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
     openTimerListRow(timerList_->indexOfTopLevelItem(item));
   });
+  timerList_->installEventFilter(this);
 }
 
 void MainWindow::createDayCells() {
@@ -358,9 +396,14 @@ void MainWindow::createDayCells() {
     list->setGeometry(
         twipsRect(listLeft, kCellTop + row * kCellHeight, kCellListWidth, kCellHeight));
     list->setToolTip(QStringLiteral("件名が表示されます"));
+    list->setAccessibleDescription(list->toolTip());
     list->setProperty(kDayIndexProperty, k);
     list->viewport()->setProperty(kDayIndexProperty, k);
     list->viewport()->installEventFilter(this);
+    // The grid is one stop of the Tab key, the selected day's cell (see markSelectedDayCell);
+    // the arrow keys move the selected day from there.
+    list->setFocusPolicy(Qt::NoFocus);
+    list->installEventFilter(this);
     list->setVisible(k == 0);
 
     dayLabels_[static_cast<size_t>(k)] = label;
@@ -383,8 +426,8 @@ void MainWindow::ShowDateHeading() {
   SharedState& state = context_.state;
   const QDate selected(state.SelYear, state.SelMonth, state.SelDay);
   heading_->setText(dayHeading(selected));
-  const MonthGrid layout =
-      monthGridLayout(state.SelYear, state.SelMonth, context_.platform.now().date());
+  const QDate today = context_.platform.now().date();
+  const MonthGrid layout = monthGridLayout(state.SelYear, state.SelMonth, today);
   state.MonthDays[2] = layout.februaryLength;
   for (size_t i = 0; i < static_cast<size_t>(kDayCells); ++i) {
     const DayCell& cell = layout.cells[i];
@@ -395,8 +438,10 @@ void MainWindow::ShowDateHeading() {
     if (!cell.visible) continue;
     label->setText(cell.caption);
     const int day = static_cast<int>(i) + 1;
-    const QString dayName =
+    // Today is marked by its colour on the screen and by its name for a screen reader.
+    QString dayName =
         QStringLiteral("%1月%2日 %3曜日").arg(state.SelMonth).arg(day).arg(cell.caption.right(1));
+    if (QDate(state.SelYear, state.SelMonth, day) == today) dayName += QStringLiteral(" 今日");
     label->setAccessibleName(dayName);
     list->setAccessibleName(dayName + QStringLiteral("の件名"));
   }
@@ -419,6 +464,19 @@ void MainWindow::LoadDaySchedules() {
       loadDayEntries(state.CurrentDataFile, selected, static_cast<DayFilter>(dayFilter()));
   for (const DayListRow& row : entries.rows) AddScheduleRow(row);
   if (!entries.status) noteFailure(entries.status.message());
+  markSelectedDayCell();
+}
+
+void MainWindow::markSelectedDayCell() {
+  const SharedState& state = context_.state;
+  const bool gridHasFocus = std::any_of(dayLists_.begin(), dayLists_.end(),
+                                        [](const QListWidget* list) { return list->hasFocus(); });
+  const size_t selected = static_cast<size_t>(std::clamp(state.SelDay, 1, kDayCells) - 1);
+  for (size_t i = 0; i < dayLists_.size(); ++i) {
+    dayLists_[i]->setFocusPolicy(i == selected ? Qt::StrongFocus : Qt::NoFocus);
+  }
+  // The focus follows the selected day while it is in the grid.
+  if (gridHasFocus) dayLists_[selected]->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::AddScheduleRow(const DayListRow& row) {
@@ -706,7 +764,78 @@ int MainWindow::dayFilter() const {
 
 // --- events ------------------------------------------------------------------------------
 
+bool MainWindow::listKeyPressed(const QKeyEvent& key) {
+  if (key.modifiers() & ~(Qt::KeypadModifier)) return false;
+  if (key.key() != Qt::Key_Return && key.key() != Qt::Key_Enter && key.key() != Qt::Key_Space) {
+    return false;
+  }
+  // Enter or Space opens the current row as a click does.
+  if (dayList_->hasFocus()) {
+    if (QTreeWidgetItem* item = dayList_->currentItem()) {
+      openDayListRow(dayList_->indexOfTopLevelItem(item));
+    }
+  } else if (timerList_->hasFocus()) {
+    if (QTreeWidgetItem* item = timerList_->currentItem()) {
+      openTimerListRow(timerList_->indexOfTopLevelItem(item));
+    }
+  }
+  return true;
+}
+
+bool MainWindow::dayCellKeyPressed(const QKeyEvent& key) {
+  if (key.modifiers() & ~(Qt::KeypadModifier)) return false;
+  const int day = context_.state.SelDay;
+  const int monthLength = context_.state.MonthDays[static_cast<size_t>(context_.state.SelMonth)];
+  // Days 1-15 stand in the left column, 16-31 in the right one, a row apart each.
+  int target = 0;
+  switch (key.key()) {
+    case Qt::Key_Up:
+      target = day - 1;
+      break;
+    case Qt::Key_Down:
+      target = day + 1;
+      break;
+    case Qt::Key_Left:
+      target = day >= 16 && day <= 30 ? day - 15 : 0;
+      break;
+    case Qt::Key_Right:
+      target = day <= 15 ? day + 15 : 0;
+      break;
+    case Qt::Key_Home:
+      target = 1;
+      break;
+    case Qt::Key_End:
+      target = monthLength;
+      break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      newScheduleEntry();
+      return true;
+    default:
+      return false;
+  }
+  if (target >= 1 && target <= monthLength && target != day) selectDay(target - 1);
+  return true;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+    const QVariant index = watched->property(kDayIndexProperty);
+    if (index.isValid() && qobject_cast<QListWidget*>(watched)) {
+      // The focus's faint frame inside a small cell is easily missed: the day's number is
+      // framed while its cell has the keyboard.
+      QLabel* label = dayLabels_[static_cast<size_t>(index.toInt())];
+      label->setFrameStyle(event->type() == QEvent::FocusIn ? QFrame::Box | QFrame::Plain
+                                                            : QFrame::NoFrame);
+      label->setLineWidth(2);
+    }
+  }
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == dayList_ || watched == timerList_) return listKeyPressed(*key);
+    const QVariant index = watched->property(kDayIndexProperty);
+    if (index.isValid() && qobject_cast<QListWidget*>(watched)) return dayCellKeyPressed(*key);
+  }
   if (event->type() == QEvent::MouseButtonPress) {
     const QVariant index = watched->property(kDayIndexProperty);
     if (index.isValid() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

@@ -12,6 +12,7 @@ class AlarmController;
 class StartupWindow;
 struct FileDialogState;
 class QAction;
+class QKeyEvent;
 class QLabel;
 class QListWidget;
 class QRadioButton;
@@ -60,7 +61,7 @@ class MainWindow : public QMainWindow, public MainViews {
   void newDataFileCommand();
   void openDataFileCommand();
   void selectDay(int cellIndex);
-  void newScheduleEntry();               // toolbar button 4
+  void newScheduleEntry();               // toolbar button 4, Ctrl+N
   void startExternalProgram(int which);  // toolbar buttons 16-18: editor, browser, paint
   void openDayListRow(int row);          // a click on a row of ListView1
   void openTimerListRow(int row);        // a click on a row of ListView2
@@ -99,6 +100,14 @@ class MainWindow : public QMainWindow, public MainViews {
   void createToolbar();
   void createControls();
   void createDayCells();
+  // The selected day's cell is the grid's one stop of the Tab key, and has the focus while the
+  // grid has it.
+  void markSelectedDayCell();
+  // The keys of the day list and the timer list (Enter and Space open a row) and of the grid
+  // (the arrows, Home and End move the selected day, Enter opens a new entry on it).
+  bool listKeyPressed(const QKeyEvent& key);
+  bool dayCellKeyPressed(const QKeyEvent& key);
+  void showClockText(const QString& text);
   void applyClientHeight(int windowHeightTwips);
   void clampSelectedDay();
   // The refresh sequences without the report at their end.

@@ -31,6 +31,8 @@ StartupWindow::StartupWindow(AppContext& context) : context_(context) {
     button->setGeometry(twipsRect(left, 5670, 2415, 495));
     button->setToolTip(tip);
     setAccessible(button, caption);
+    // Enter presses the button that has the focus, as Space does.
+    button->setAutoDefault(true);
     return button;
   };
   newButton_ = makeButton("Command1", QStringLiteral("新規作成"),

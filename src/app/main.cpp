@@ -4,6 +4,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
+#include "ui/Accessibility.h"
 #include "ui/AppContext.h"
 #include "ui/UiSupport.h"
 
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
   QApplication::setWindowIcon(applicationIcon());
   installJapaneseLanguage(app);
+  installAccessibleInterfaces();
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("予定とタイマーの Yotenna"));

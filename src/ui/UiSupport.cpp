@@ -1,7 +1,10 @@
 #include "ui/UiSupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLibraryInfo>
+#include <QLineEdit>
 #include <QLocale>
 #include <QScreen>
 #include <QTranslator>
@@ -68,4 +71,9 @@ void installJapaneseLanguage(QApplication& app) {
 void setAccessible(QWidget* widget, const QString& name) {
   widget->setAccessibleName(name);
   if (!widget->toolTip().isEmpty()) widget->setAccessibleDescription(widget->toolTip());
+  if (auto* box = qobject_cast<QComboBox*>(widget)) {
+    // A screen reader meets the box's field and its drop-down list on their own as well.
+    if (box->lineEdit()) box->lineEdit()->setAccessibleName(name);
+    box->view()->setAccessibleName(name);
+  }
 }

@@ -27,5 +27,6 @@ void makeFixedWindow(QWidget* window, bool allowMinimise);
 // Japanese for Qt's own texts (standard buttons, file dialogs) and the default font.
 void installJapaneseLanguage(QApplication& app);
 
-// Sets the names a screen reader announces; the tooltip doubles as the description.
+// Sets the names a screen reader announces; the tooltip doubles as the description. A combo
+// box's field and list take its name too (set it after making the box editable).
 void setAccessible(QWidget* widget, const QString& name);

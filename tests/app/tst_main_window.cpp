@@ -1,4 +1,5 @@
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -15,6 +16,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeWidget>
 
 #include "alarm/widgets/AlarmController.h"
@@ -825,6 +827,270 @@ class MainWindowTest : public QObject {
     QCOMPARE(next.scheduleInput().dayText, "28");
     f.window->moveSelectedDate(DateMove::DayForward);
     QCOMPARE(f.selected(), QDate(2001, 3, 1));
+  }
+
+  // --- the keyboard ------------------------------------------------------------------------
+
+  static bool showActive(Fixture& f) {
+    f.window->show();
+    QApplication::setActiveWindow(f.window.get());
+    return QTest::qWaitForWindowActive(f.window.get());
+  }
+  static QString focusName() {
+    QWidget* focus = QApplication::focusWidget();
+    return focus ? focus->objectName() : QStringLiteral("none");
+  }
+
+  void ctrlNOpensANewEntryOnTheSelectedDate() {
+    Fixture f(kMarkerLine, QDate(2025, 1, 5), QDate(2001, 5, 3));
+    QCOMPARE(f.action("tuika")->text(), "選択した日に予定を追加");
+    QCOMPARE(f.action("tuika")->shortcut(), QKeySequence(QStringLiteral("Ctrl+N")));
+    QVERIFY(showActive(f));
+    bool opened = false;
+    whenEditorOpens([&](QDialog* editor) {
+      QCOMPARE(comboText(editor, "Combo1"), "2025");
+      QCOMPARE(comboText(editor, "Combo2"), "01");
+      QCOMPARE(comboText(editor, "Combo3"), "05");
+      QVERIFY(editor->findChild<QPushButton*>("Command1")->isEnabled());
+      QVERIFY(!editor->findChild<QPushButton*>("Command2")->isEnabled());
+      opened = true;
+    });
+    QTest::keyClick(f.window.get(), Qt::Key_N, Qt::ControlModifier);
+    QVERIFY(opened);
+  }
+
+  void f10OpensTheMenus() {
+    Fixture f(kMarkerLine, QDate(2025, 1, 5));
+    QVERIFY(showActive(f));
+    QTest::keyClick(f.window.get(), Qt::Key_F10);
+    QWidget* menu = QApplication::activePopupWidget();
+    QVERIFY(menu);
+    QCOMPARE(menu->objectName(), "File");
+    // 新規作成, 開く, then 選択した日に予定を追加.
+    for (int i = 0; i < 3; ++i) QTest::keyClick(menu, Qt::Key_Down);
+    QString day;
+    whenEditorOpens([&](QDialog* editor) { day = comboText(editor, "Combo3"); });
+    QTest::keyClick(menu, Qt::Key_Return);
+    QCOMPARE(day, "05");
+  }
+
+  void enterOrSpaceOpensARow_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("day list, Enter") << "ListView1" << int(Qt::Key_Return) << "Text1"
+                                     << "second";
+    QTest::newRow("day list, Space") << "ListView1" << int(Qt::Key_Space) << "Text1"
+                                     << "second";
+    QTest::newRow("timer list, Enter") << "ListView2" << int(Qt::Key_Enter) << "Text3"
+                                       << "late";
+    QTest::newRow("timer list, Space") << "ListView2" << int(Qt::Key_Space) << "Text3"
+                                       << "late";
+  }
+
+  void enterOrSpaceOpensARow() {
+    QFETCH(QString, list);
+    QFETCH(int, key);
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    Fixture f(entry("2001/05/10", "first", 0) + entry("2001/05/10", "second", 0) + kMarkerLine +
+                  "\"early\",\"2\",\"\",\"\",\"\",\"06\",\"00\",\"\"\r\n" +
+                  "\"late\",\"2\",\"\",\"\",\"\",\"22\",\"00\",\"\"\r\n",
+              QDate(2001, 5, 10));
+    QVERIFY(showActive(f));
+    auto* view = f.find<QTreeWidget>(list);
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_End);  // the last row
+    QString opened;
+    whenEditorOpens(
+        [&](QDialog* editor) { opened = editor->findChild<QLineEdit*>(field)->text(); });
+    QTest::keyClick(view, Qt::Key(key));
+    QCOMPARE(opened, text);
+  }
+
+  void arrowKeysMoveTheSelectedDay_data() {
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QDate>("expected");
+    // Days 1-15 stand in the left column, 16-31 in the right one.
+    QTest::newRow("down") << QDate(2001, 5, 3) << int(Qt::Key_Down) << QDate(2001, 5, 4);
+    QTest::newRow("up") << QDate(2001, 5, 3) << int(Qt::Key_Up) << QDate(2001, 5, 2);
+    QTest::newRow("up from the 1st") << QDate(2001, 5, 1) << int(Qt::Key_Up) << QDate(2001, 5, 1);
+    QTest::newRow("down from the 15th")
+        << QDate(2001, 5, 15) << int(Qt::Key_Down) << QDate(2001, 5, 16);
+    QTest::newRow("down from the 31st")
+        << QDate(2001, 5, 31) << int(Qt::Key_Down) << QDate(2001, 5, 31);
+    QTest::newRow("down from April's end")
+        << QDate(2001, 4, 30) << int(Qt::Key_Down) << QDate(2001, 4, 30);
+    QTest::newRow("right") << QDate(2001, 5, 3) << int(Qt::Key_Right) << QDate(2001, 5, 18);
+    QTest::newRow("right from the 15th")
+        << QDate(2001, 5, 15) << int(Qt::Key_Right) << QDate(2001, 5, 30);
+    QTest::newRow("right in the right column")
+        << QDate(2001, 5, 18) << int(Qt::Key_Right) << QDate(2001, 5, 18);
+    QTest::newRow("left") << QDate(2001, 5, 18) << int(Qt::Key_Left) << QDate(2001, 5, 3);
+    QTest::newRow("left from the 16th")
+        << QDate(2001, 5, 16) << int(Qt::Key_Left) << QDate(2001, 5, 1);
+    QTest::newRow("left from the 31st, which has no left neighbour")
+        << QDate(2001, 5, 31) << int(Qt::Key_Left) << QDate(2001, 5, 31);
+    QTest::newRow("left in the left column")
+        << QDate(2001, 5, 3) << int(Qt::Key_Left) << QDate(2001, 5, 3);
+    QTest::newRow("right past February's end")
+        << QDate(2001, 2, 14) << int(Qt::Key_Right) << QDate(2001, 2, 14);
+    QTest::newRow("right to a leap day")
+        << QDate(2004, 2, 14) << int(Qt::Key_Right) << QDate(2004, 2, 29);
+    QTest::newRow("home") << QDate(2001, 5, 20) << int(Qt::Key_Home) << QDate(2001, 5, 1);
+    QTest::newRow("end") << QDate(2001, 2, 3) << int(Qt::Key_End) << QDate(2001, 2, 28);
+  }
+
+  void arrowKeysMoveTheSelectedDay() {
+    QFETCH(QDate, start);
+    QFETCH(int, key);
+    QFETCH(QDate, expected);
+    Fixture f(entry("2001/05/04", "next day", 0) + kMarkerLine, start);
+    QVERIFY(showActive(f));
+    f.cellList(start.day())->setFocus();
+    QCOMPARE(focusName(), QStringLiteral("List1(%1)").arg(start.day() - 1));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
+    QCOMPARE(f.selected(), expected);
+    QVERIFY(f.heading().startsWith(expected.toString("yyyy/MM/dd")));
+    // The focus goes with the selected day.
+    QCOMPARE(focusName(), QStringLiteral("List1(%1)").arg(expected.day() - 1));
+    // Its number is framed, the others not.
+    QCOMPARE(f.cellLabel(expected.day())->frameShape(), QFrame::Box);
+    if (expected != start) QCOMPARE(f.cellLabel(start.day())->frameShape(), QFrame::NoFrame);
+    if (expected == QDate(2001, 5, 4)) QCOMPARE(f.dayRows().last()[0], "next day");
+  }
+
+  void theGridIsOneTabStop() {
+    Fixture f(entry("2001/05/03", "a", 0) + kMarkerLine +
+                  "\"t\",\"2\",\"\",\"\",\"\",\"06\",\"00\",\"\"\r\n",
+              QDate(2001, 5, 3));
+    QVERIFY(showActive(f));
+    f.find<QTreeWidget>("ListView1")->setFocus();
+    QStringList stops;
+    for (int i = 0; i < 40 && (stops.isEmpty() || stops.last() != "ListView1"); ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      stops << focusName();
+    }
+    QCOMPARE(stops, QStringList({"ListView2", "List1(2)", "Option1(0)", "ListView1"}));
+    // After a move, Tab finds the grid at the newly selected day.
+    f.window->moveSelectedDate(DateMove::DayForward);
+    f.find<QTreeWidget>("ListView2")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(focusName(), "List1(3)");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QCOMPARE(focusName(), "ListView2");
+  }
+
+  void enterInTheGridOpensANewEntryForThatDay() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    QVERIFY(showActive(f));
+    f.cellList(3)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QStringList date;
+    whenEditorOpens([&](QDialog* editor) {
+      date = {comboText(editor, "Combo1"), comboText(editor, "Combo2"),
+              comboText(editor, "Combo3")};
+    });
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(date, QStringList({"2001", "05", "05"}));
+  }
+
+  void filterFollowsEveryWayOfChecking() {
+    Fixture f(entry("2001/05/10", "open", 0) + entry("2001/05/10", "done", 1) + kMarkerLine,
+              QDate(2001, 5, 10));
+    auto subjects = [&] {
+      QStringList list;
+      for (const QStringList& row : f.dayRows()) list.append(row[0]);
+      return list;
+    };
+    QVERIFY(showActive(f));
+    // The arrow keys move the check between the buttons.
+    f.find<QRadioButton>("Option1(0)")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+    QVERIFY(f.find<QRadioButton>("Option1(1)")->isChecked());
+    QCOMPARE(subjects(), QStringList({"done"}));
+    // Tab leaves the filter at once; Shift+Tab comes back to the checked button.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(focusName(), "ListView1");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(focusName(), "Option1(1)");
+    // A screen reader's "toggle".
+    QAccessibleInterface* all =
+        QAccessible::queryAccessibleInterface(f.find<QRadioButton>("Option1(2)"));
+    QVERIFY(all->actionInterface());
+    all->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(f.find<QRadioButton>("Option1(2)")->isChecked());
+    QCOMPARE(subjects(), QStringList({"open", "done"}));
+    // A button checked by the program.
+    f.find<QRadioButton>("Option1(0)")->setChecked(true);
+    QCOMPARE(subjects(), QStringList({"open"}));
+  }
+
+  void todaysCellSaysSo() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 10), QDate(2001, 5, 3));
+    auto name = [&](QWidget* widget) {
+      return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    QCOMPARE(name(f.cellLabel(3)), "5月3日 木曜日 今日");
+    QCOMPARE(name(f.cellList(3)), "5月3日 木曜日 今日の件名");
+    QCOMPARE(name(f.cellLabel(4)), "5月4日 金曜日");
+    // Another month has no today.
+    f.window->moveSelectedDate(DateMove::MonthForward);
+    QCOMPARE(name(f.cellLabel(3)), "6月3日 日曜日");
+  }
+
+  void clockIsNamedOnceAMinute() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3), QDate(2001, 5, 3));
+    QLabel* clock = f.find<QLabel>("Label3");
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(clock);
+    QCOMPARE(node->text(QAccessible::Description), "現在の日付け");
+    // Each name the clock had, once, in turn: a new one only when the minute turns.
+    QStringList names{node->text(QAccessible::Name)};
+    for (int second = 1; second <= 121; ++second) {
+      f.platform.clock = QDateTime(QDate(2001, 5, 3), QTime(10, 0, 0).addSecs(second));
+      f.window->alarms()->tick();
+      if (node->text(QAccessible::Name) != names.last()) names << node->text(QAccessible::Name);
+    }
+    QVERIFY(clock->text().endsWith("10:02:01です"));
+    QCOMPARE(names, QStringList({"今は2001年05月03日木曜日 10:00です",
+                                 "今は2001年05月03日木曜日 10:01です",
+                                 "今は2001年05月03日木曜日 10:02です"}));
+  }
+
+  void toolbarButtonsAreDescribedByTheirTips() {
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    f.window->show();
+    auto* toolbar = f.find<QToolBar>("Toolbar1");
+    QCOMPARE(toolbar->toolTip(), "ツールバーです");
+    QWidget* button = toolbar->widgetForAction(f.action("Toolbar1(4)"));
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(button);
+    QCOMPARE(node->text(QAccessible::Name), "選択した日に予定を追加");
+    QCOMPARE(node->text(QAccessible::Description),
+             "選択した日の予定を編集画面で追加します（Ctrl+N）");
+    QCOMPARE(button->toolTip(), node->text(QAccessible::Description));
+    auto* more = toolbar->findChild<QToolButton*>("qt_toolbar_ext_button");
+    QVERIFY(more);
+    QCOMPARE(QAccessible::queryAccessibleInterface(more)->text(QAccessible::Name),
+             "ツールバーの残りのボタン");
+  }
+
+  void dateDialogClosesWithEsc() {
+    Fixture f(kMarkerLine, QDate(1999, 12, 1), QDate(2001, 5, 3));
+    DateDialog dialog(f.context, *f.window, f.window.get());
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    // From the picker too, where the keys change the date.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(focusName(), "DTPicker1");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(f.selected(), QDate(1999, 12, 1));
   }
 };
 

@@ -121,6 +121,25 @@ class StartupTest : public QObject {
     QVERIFY(!session.main());
   }
 
+  void keysPressTheButtons() {
+    Session session;
+    StartupWindow* window = session.start();
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QCOMPARE(QApplication::focusWidget()->objectName(), "Command1");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // 新規作成, cancelled
+    QCOMPARE(session.platform.saveRequests.size(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), "Command2");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);  // 既存のデータを開く, cancelled
+    QCOMPARE(session.platform.openRequests.size(), 1);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget()->objectName(), "Command3");
+    QCOMPARE(session.quits, 0);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);  // 終了
+    QVERIFY(session.quits >= 1);
+  }
+
   void cancelledDialogsLeaveTheWindowOpen() {
     Session session;
     StartupWindow* window = session.start();

@@ -383,19 +383,35 @@ class DialogWindowsTest : public QObject {
   void enterAndEscape() {
     SearchSession s;
     QVERIFY(s.showActive());
-    // Enter in the text box searches nothing; Esc leaves the window open.
+    // Enter in the text box searches, once.
     QTest::keyClicks(s.get("Text1"), "abc");
     QTest::keyClick(s.get("Text1"), Qt::Key_Return);
-    QCOMPARE(s.list()->topLevelItemCount(), 0);
-    QTest::keyClick(s.get("Text1"), Qt::Key_Escape);
-    QVERIFY(s.window.isVisible());
+    QCOMPARE(s.list()->topLevelItemCount(), 2);
+    QTest::keyClick(s.get("Text1"), Qt::Key_Enter);
+    QCOMPARE(s.list()->topLevelItemCount(), 2);
+    QVERIFY(s.platform.messages.isEmpty());
+    // An empty text is refused as 検索開始 refuses it.
+    s.get<QLineEdit>("Text1")->clear();
+    QTest::keyClick(s.get("Text1"), Qt::Key_Return);
+    QCOMPARE(s.platform.messages.size(), 1);
+    QCOMPARE(s.platform.messages[0].text, "空白はいけません");
     // Enter on a button presses it.
+    QTest::keyClicks(s.get("Text1"), "abc");
     s.get("Command1")->setFocus();
     QTest::keyClick(s.get("Command1"), Qt::Key_Return);
     QCOMPARE(s.list()->topLevelItemCount(), 2);
     s.get("Command2")->setFocus();
     QTest::keyClick(s.get("Command2"), Qt::Key_Return);
     QVERIFY(!s.window.isVisible());
+  }
+
+  void escapeClosesTheSearch() {
+    SearchSession s;
+    QVERIFY(s.showActive());
+    QTest::keyClicks(s.get("Text1"), "abc");
+    QTest::keyClick(s.get("Text1"), Qt::Key_Escape);
+    QVERIFY(!s.window.isVisible());
+    QCOMPARE(s.window.result(), int(QDialog::Rejected));
   }
 
   void foundRowOpensInEditor_data() {
@@ -558,16 +574,19 @@ class DialogWindowsTest : public QObject {
     }
   }
 
-  void usageHelpClosesByCloseBoxOnly() {
+  void usageHelpClosesByEscOrCloseBox() {
     Session s;
     UsageHelpWindow window(s.context, s.views, nullptr);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
       QTest::keyClick(&window, key);
       QVERIFY(window.isVisible());
     }
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
+    window.show();
     QVERIFY(window.close());
     QVERIFY(!window.isVisible());
   }

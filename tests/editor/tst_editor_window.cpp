@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 #include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
@@ -298,22 +299,42 @@ class EditorWindowTest : public QObject {
     QVERIFY(s.get<QComboBox>("Combo1")->isEditable());
   }
 
+  void tabOrder_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("timerFields");
+    // The timer half shows the fields of its kind; Tab passes over the hidden ones.
+    QTest::newRow("once") << 0 << QStringList{"Combo4", "Combo5", "Combo6", "Combo8", "Combo9"};
+    QTest::newRow("weekly") << 1 << QStringList{"Combo7", "Combo8", "Combo9"};
+    QTest::newRow("daily") << 2 << QStringList{"Combo8", "Combo9"};
+  }
+
   void tabOrder() {
+    QFETCH(int, kind);
+    QFETCH(QStringList, timerFields);
     Session s;
-    const QStringList expected{
-        "Combo1",   "Combo2",   "Combo3",    "Text1",      "Text2",      "Check1",    "Check2",
-        "Text3",    "Combo4",   "Combo5",    "Combo6",     "Combo7",     "Combo8",    "Combo9",
-        "Command1", "Command2", "Command3",  "Command4",   "Command5",   "Command6",  "Command7",
-        "Command8", "Command9", "Command10", "Option1(0)", "Option1(1)", "Option1(2)"};
-    QStringList order;
-    QWidget* widget = s.get("Combo1");
-    for (int step = 0; step < 200 && order.size() < expected.size(); ++step) {
-      if (expected.contains(widget->objectName()) && !order.contains(widget->objectName())) {
-        order << widget->objectName();
-      }
-      widget = widget->nextInFocusChain();
+    s.window.prepareNewEntry(kHeading);
+    s.get<QRadioButton>(QStringLiteral("Option1(%1)").arg(kind))->setChecked(true);
+    QVERIFY(s.showActive());
+    // A new entry: 削除 and 更新 of both halves are disabled and no stop of the Tab key.
+    QStringList expected{"Combo1", "Combo2", "Combo3",   "Text1",    "Text2",
+                         "Check1", "Check2", "Command1", "Command4", "Text3"};
+    expected << QStringLiteral("Option1(%1)").arg(kind) << timerFields;
+    expected << QStringList{"Command10", "Command6", "Command9", "Command5", "Combo1"};
+    s.get("Combo1")->setFocus();
+    QStringList order{"Combo1"};
+    while (order.size() < expected.size()) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      order << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(order, expected);
+    // Shift+Tab walks back the same way.
+    QStringList back{"Combo1"};
+    while (back.size() < expected.size()) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+      back << QApplication::focusWidget()->objectName();
+    }
+    std::reverse(back.begin(), back.end());
+    QCOMPARE(back, expected);
   }
 
   void accessibleNames() {
@@ -331,11 +352,18 @@ class EditorWindowTest : public QObject {
     }
     QCOMPARE(names.size(), 17);
     QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
-    QCOMPARE(s.get("Combo1")->accessibleName(), "予定 年");
-    QCOMPARE(s.get("Combo4")->accessibleName(), "タイマー 年");
-    QCOMPARE(s.get("Text1")->accessibleName(), "予定 件名");
-    QCOMPARE(s.get("Text3")->accessibleName(), "タイマー 件名");
-    QCOMPARE(s.get("Command5")->accessibleName(), "編集画面を閉じる");
+    // Each control by what it is and to which half it belongs.
+    const QList<std::pair<const char*, const char*>> expected{
+        {"Combo1", "予定の年"},          {"Combo8", "タイマーの時"},
+        {"Text3", "タイマーの件名"},     {"Command1", "予定を追加"},
+        {"Command6", "タイマーを追加"},  {"Command9", "タイマーの項目を初期化"},
+        {"Command5", "編集画面を閉じる"}};
+    for (const auto& [control, name] : expected) {
+      QCOMPARE(s.get(control)->accessibleName(), QString::fromUtf8(name));
+    }
+    // The captions stay as they are drawn.
+    QCOMPARE(s.get<QPushButton>("Command1")->text(), "追加");
+    QCOMPARE(s.get<QPushButton>("Command6")->text(), "追加");
   }
 
   void kindSwitch_data() {

@@ -330,9 +330,9 @@ class ExchangeWindowTest : public QObject {
     for (QAction* action : file->actions()) {
       if (!action->isSeparator()) items << action->text();
     }
-    QCOMPARE(items,
-             QStringList({u"新規作成"_qs, u"開く"_qs, u"iCalendar に書き出す…"_qs,
-                          u"iCalendar を読み込む…"_qs, u"ログイン時に起動する"_qs, u"終了"_qs}));
+    QCOMPARE(items, QStringList({u"新規作成"_qs, u"開く"_qs, u"選択した日に予定を追加"_qs,
+                                 u"iCalendar に書き出す…"_qs, u"iCalendar を読み込む…"_qs,
+                                 u"ログイン時に起動する"_qs, u"終了"_qs}));
 
     s.calendarFile();
     whenConfirmationOpens(

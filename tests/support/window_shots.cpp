@@ -133,6 +133,10 @@ int main(int argc, char* argv[]) {
   MainWindow main(context);
   main.show();
   shoot(folder, "form2-main");
+  // The month grid with the keyboard's focus on the selected day.
+  main.activateWindow();
+  if (auto* cell = main.findChild<QWidget*>(QStringLiteral("List1(2)"))) cell->setFocus();
+  shoot(folder, "form2-grid-focus");
   main.setDisplayMode(0);
   shoot(folder, "form2-compact");
   main.setDisplayMode(2);

@@ -79,6 +79,12 @@ class PictureAccessible : public QAccessibleWidget {
  public:
   explicit PictureAccessible(QWidget* picture) : QAccessibleWidget(picture, QAccessible::Button) {}
 
+  // The large title and time drawn without a picture are the button's face: the alert already
+  // says both, so a screen reader is not told them a second time.
+  int childCount() const override { return 0; }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+
   QStringList actionNames() const override {
     return QStringList{pressAction()} + QAccessibleWidget::actionNames();
   }

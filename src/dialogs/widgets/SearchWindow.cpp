@@ -16,6 +16,7 @@
 #include "calendar/TimerList.h"
 #include "dialogs/Search.h"
 #include "editor/widgets/EditorWindow.h"
+#include "ui/Accessibility.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -101,6 +102,7 @@ int SearchWindow::createSearchControls() {
     });
     kinds_[i] = button;
   }
+  makeOneTabStop({kinds_.begin(), kinds_.end()});
   const int growth = frameHeight - frame->height();
   frame->resize(frame->width(), frameHeight);
 
@@ -111,6 +113,8 @@ int SearchWindow::createSearchControls() {
   searchText_->setToolTip(QStringLiteral("検索したい文字を入力してください（文字の一部でも可）"));
   setAccessible(searchText_, QStringLiteral("検索したい文字"));
   searchText_->installEventFilter(this);
+  // Enter in the box searches, as 検索開始 does.
+  connect(searchText_, &QLineEdit::returnPressed, this, &SearchWindow::startSearch);
 
   auto button = [this, growth](const char* name, const QString& caption, QRect rect) {
     auto* item = new QPushButton(caption, this);
@@ -224,8 +228,8 @@ bool SearchWindow::eventFilter(QObject* watched, QEvent* event) {
     context_.platform.requestHiraganaInput(searchText_);
   } else if (watched == results_ && event->type() == QEvent::KeyPress) {
     const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      // From the keyboard, Enter opens the selected row as a click does.
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+      // From the keyboard, Enter or Space opens the selected row as a click does.
       openResultRow(results_->currentItem());
       return true;
     }
@@ -240,10 +244,6 @@ void SearchWindow::keyPressEvent(QKeyEvent* event) {
       if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled()) {
         button->click();
       }
-      event->accept();
-      return;
-    case Qt::Key_Escape:
-      // The window closes by "閉じる" or its close box only.
       event->accept();
       return;
     default:

@@ -1,6 +1,5 @@
 #include "dialogs/widgets/UsageHelpWindow.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <algorithm>
 
@@ -75,13 +74,4 @@ UsageHelpWindow::UsageHelpWindow(AppContext& context, MainViews& views, QWidget*
 
   const QRect main = views.mainWindowGeometry();
   move(main.left(), main.top() + twips(1000));
-}
-
-void UsageHelpWindow::keyPressEvent(QKeyEvent* event) {
-  // Only the close box closes the help; Esc does nothing here.
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
-  QDialog::keyPressEvent(event);
 }

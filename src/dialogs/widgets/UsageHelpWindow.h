@@ -1,5 +1,5 @@
 #pragma once
-// Form7: the short usage help, closed with its close box only.
+// Form7: the short usage help, closed with its close box or Esc.
 
 #include <QDialog>
 
@@ -11,7 +11,4 @@ class UsageHelpWindow : public QDialog {
 
  public:
   UsageHelpWindow(AppContext& context, MainViews& views, QWidget* parent = nullptr);
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override;
 };

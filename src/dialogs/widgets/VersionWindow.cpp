@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "dialogs/WindowsRegistry.h"
+#include "ui/Accessibility.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -33,6 +34,7 @@ void makeLine(QWidget* parent, const char* name, const QColor& colour, QRect rec
   palette.setColor(QPalette::Window, colour);
   line->setPalette(palette);
   line->setAutoFillBackground(true);
+  markDecorative(line);
 }
 
 // A wrapped text that does not fit its box at this font (CJK fonts have taller lines and
@@ -52,6 +54,7 @@ VersionWindow::VersionWindow(AppContext& context, MainViews& views, QWidget* par
       registry_(registry ? *registry : systemRegistryReader()),
       fileExists_(std::move(fileExists)) {
   initResources();
+  installAccessibleInterfaces();
   setObjectName(QStringLiteral("frmAbout"));
   context.openWindows.version = this;
   setWindowTitle(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"));
@@ -106,6 +109,8 @@ VersionWindow::VersionWindow(AppContext& context, MainViews& views, QWidget* par
   title->adjustSize();
   description->setText(texts.description);
   disclaimer->setText(texts.disclaimer);
+  // The blanks that push the texts onto their lines are not read out.
+  for (QLabel* text : {description, disclaimer}) text->setAccessibleName(spokenText(text->text()));
   // A line of the version is a pixel taller in a CJK font than its box was drawn.
   version->resize(version->width(), std::max(version->height(), version->sizeHint().height()));
   for (QLabel* text : {description, disclaimer}) widenToFit(text, width() - twips(120));

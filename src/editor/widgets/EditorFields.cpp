@@ -51,9 +51,11 @@ void limitTyping(QLineEdit* edit, int limit) {
   });
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, double left, double top) {
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, double left, double top,
+                  const QString& accessibleName) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(QLatin1String(name));
+  if (!accessibleName.isEmpty()) label->setAccessibleName(accessibleName);
   label->setFont(japaneseFont(12, true));
   label->adjustSize();
   label->move(twips(left), twips(top));
@@ -80,14 +82,14 @@ QComboBox* digitCombo(QWidget* parent, const char* name, QRect rect, const QStri
 }
 
 QPushButton* rowButton(QWidget* parent, const char* name, const QString& caption, QRect rect,
-                       const QString& tip) {
+                       const QString& tip, const QString& accessibleName) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QLatin1String(name));
   button->setGeometry(rect);
   // Enter clicks the button that has the focus and no other (see EditorWindow::keyPressEvent).
   button->setAutoDefault(false);
   button->setToolTip(tip);
-  setAccessible(button, caption);
+  setAccessible(button, accessibleName);
   return button;
 }
 
@@ -98,17 +100,20 @@ void HalfButtons::enable(bool canAdd, bool canRemove, bool canUpdate) {
   reset->setEnabled(true);
 }
 
-HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left,
+HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left, const QString& half,
                             const std::array<QString, 4>& tips) {
   const std::array<QString, 4> captions{QStringLiteral("追加"), QStringLiteral("削除"),
                                         QStringLiteral("更新"), QStringLiteral("項目の初期化")};
+  const std::array<QString, 4> names{
+      half + QStringLiteral("を追加"), half + QStringLiteral("を削除"),
+      half + QStringLiteral("を更新"), half + QStringLiteral("の項目を初期化")};
   const std::array<double, 4> offsets{0, 1320, 2640, 4080};
   const std::array<double, 4> widths{1335, 1335, 1455, 1335};
   std::array<QPushButton*, 4> made{};
   for (size_t i = 0; i < made.size(); ++i) {
     const QByteArray name = "Command" + QByteArray::number(firstNumber + static_cast<int>(i));
     made[i] = rowButton(parent, name.constData(), captions[i],
-                        twipsRect(left + offsets[i], 3000, widths[i], 495), tips[i]);
+                        twipsRect(left + offsets[i], 3000, widths[i], 495), tips[i], names[i]);
   }
   return HalfButtons{made[0], made[1], made[2], made[3]};
 }

@@ -33,16 +33,19 @@ int typedCode(const QKeyEvent& key);
 // stored record) is left whole so that it still matches the file.
 void limitTyping(QLineEdit* edit, int limit);
 
-// A caption beside a field, placed by its top-left corner.
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, double left, double top);
+// A caption beside a field, placed by its top-left corner. Both halves have the same captions
+// (件名, 年, 月, 日), so a screen reader is told the caption with its half.
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, double left, double top,
+                  const QString& accessibleName = QString());
 
 // An editable combo box for a number: a list to choose from, digits typed through the filter.
 QComboBox* digitCombo(QWidget* parent, const char* name, QRect rect, const QStringList& items,
                       const QString& tip, const QString& accessibleName);
 
-// A button of the bottom row; Enter clicks the button that has the focus and no other.
+// A button of the bottom row; Enter clicks the button that has the focus and no other. Both
+// halves have the same captions, so a screen reader is told what it does for which half.
 QPushButton* rowButton(QWidget* parent, const char* name, const QString& caption, QRect rect,
-                       const QString& tip);
+                       const QString& tip, const QString& accessibleName);
 
 // The four buttons of one half along the bottom row.
 struct HalfButtons {
@@ -55,8 +58,9 @@ struct HalfButtons {
 };
 
 // Command<firstNumber> to Command<firstNumber + 3>, the first at left twips; tips in the
-// buttons' order.
-HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left,
+// buttons' order. A screen reader is told each with its half ("予定を追加", "タイマーの項目を
+// 初期化"): both halves have the same captions.
+HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left, const QString& half,
                             const std::array<QString, 4>& tips);
 
 // The layout was drawn for a narrower font than some systems have: these shrink a control's

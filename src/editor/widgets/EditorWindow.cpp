@@ -19,10 +19,12 @@
 #include "editor/widgets/ScheduleHalf.h"
 #include "editor/widgets/TimerHalf.h"
 #include "shared/DateFormat.h"
+#include "ui/Accessibility.h"
 #include "ui/UiSupport.h"
 
 EditorWindow::EditorWindow(AppContext& context, MainViews& views, QWidget* parent)
     : QDialog(parent), context_(context), views_(views) {
+  installAccessibleInterfaces();
   setObjectName(QStringLiteral("Form5"));
   context.openWindows.editor = this;
   setWindowTitle(QStringLiteral("新しいデータ？ 変更？ 削除？"));
@@ -68,21 +70,24 @@ void EditorWindow::createBottomRow() {
     caption += c;
   }
   close_ = rowButton(this, "Command5", caption, twipsRect(0, 3480, 10815, 495),
-                     QStringLiteral("何もせずに編集画面を閉じます"));
-  setAccessible(close_, characters);
+                     QStringLiteral("何もせずに編集画面を閉じます"), characters);
   connect(close_, &QPushButton::clicked, this, &EditorWindow::reject);
 }
 
 void EditorWindow::setTabOrderAndKeys() {
   const ScheduleHalf& s = *schedule_;
   const TimerHalf& t = *timer_;
-  const QList<QWidget*> order{s.year,           s.month,          s.day,           s.subject,
-                              s.content,        s.done,           s.deleteNext,    t.title,
-                              t.year,           t.month,          t.day,           t.weekday,
-                              t.hour,           t.minute,         s.buttons.add,   s.buttons.remove,
-                              s.buttons.update, s.buttons.reset,  close_,          t.buttons.add,
-                              t.buttons.remove, t.buttons.update, t.buttons.reset, t.pictureButton,
-                              t.kinds[0],       t.kinds[1],       t.kinds[2]};
+  // Tab walks through the schedule half, then the timer half (its kind first, as it decides
+  // which fields follow), and ends on the close button below both.
+  const QList<QWidget*> scheduleHalf{s.year,           s.month,        s.day,
+                                     s.subject,        s.content,      s.done,
+                                     s.deleteNext,     s.buttons.add,  s.buttons.remove,
+                                     s.buttons.update, s.buttons.reset};
+  const QList<QWidget*> timerHalf{
+      t.title,         t.kinds[0],    t.kinds[1],       t.kinds[2],       t.year,
+      t.month,         t.day,         t.weekday,        t.hour,           t.minute,
+      t.pictureButton, t.buttons.add, t.buttons.remove, t.buttons.update, t.buttons.reset};
+  const QList<QWidget*> order = scheduleHalf + timerHalf + QList<QWidget*>{close_};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
   auto rule = [this](QWidget* field, int limit, TypedKeys keys, std::function<QWidget*()> next) {

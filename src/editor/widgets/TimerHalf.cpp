@@ -15,6 +15,7 @@
 
 #include "editor/widgets/EditorFields.h"
 #include "shared/DateFormat.h"
+#include "ui/Accessibility.h"
 #include "ui/UiSupport.h"
 
 using editorinput::twoDigits;
@@ -34,25 +35,30 @@ TimerHalf::TimerHalf(QWidget* editor, AppContext& context)
   heading->setObjectName(QStringLiteral("Label2"));
   heading->setGeometry(twipsRect(5420, 0, 5380, 2985));
 
-  makeLabel(editor, "Label6", QStringLiteral("件名"), 5520, 840);
+  QLabel* titleLabel = makeLabel(editor, "Label6", QStringLiteral("件名"), 5520, 840,
+                                 QStringLiteral("タイマーの件名"));
   title = new QLineEdit(editor);
   title->setObjectName(QStringLiteral("Text3"));
   title->setGeometry(twipsRect(6040, 800, 4695, 360));
   limitTyping(title, kTitleLimit);
   title->setToolTip(QStringLiteral("タイマーの題名（２０文字まで）"));
-  setAccessible(title, QStringLiteral("タイマー 件名"));
+  setAccessible(title, QStringLiteral("タイマーの件名"));
+  titleLabel->setBuddy(title);
 
   createKindButtons();
 
   year = digitCombo(editor, "Combo4", twipsRect(7320, 1200, 855, 360), {},
-                    QStringLiteral("タイマーの年（西暦４桁）"), QStringLiteral("タイマー 年"));
-  yearLabel_ = makeLabel(editor, "Label7", QStringLiteral("年"), 8240, 1240);
+                    QStringLiteral("タイマーの年（西暦４桁）"), QStringLiteral("タイマーの年"));
+  yearLabel_ =
+      makeLabel(editor, "Label7", QStringLiteral("年"), 8240, 1240, QStringLiteral("タイマーの年"));
   month = digitCombo(editor, "Combo5", twipsRect(8560, 1200, 735, 360), numberItems(1, 12),
-                     QStringLiteral("タイマーの月"), QStringLiteral("タイマー 月"));
-  monthLabel_ = makeLabel(editor, "Label8", QStringLiteral("月"), 9360, 1240);
+                     QStringLiteral("タイマーの月"), QStringLiteral("タイマーの月"));
+  monthLabel_ =
+      makeLabel(editor, "Label8", QStringLiteral("月"), 9360, 1240, QStringLiteral("タイマーの月"));
   day = digitCombo(editor, "Combo6", twipsRect(9600, 1200, 735, 360), numberItems(1, 31),
-                   QStringLiteral("タイマーの日"), QStringLiteral("タイマー 日"));
-  dayLabel_ = makeLabel(editor, "Label9", QStringLiteral("日"), 10360, 1240);
+                   QStringLiteral("タイマーの日"), QStringLiteral("タイマーの日"));
+  dayLabel_ = makeLabel(editor, "Label9", QStringLiteral("日"), 10360, 1240,
+                        QStringLiteral("タイマーの日"));
 
   // Only the list's own weekdays can be chosen; it sits where the date fields are.
   weekday = new QComboBox(editor);
@@ -63,15 +69,16 @@ TimerHalf::TimerHalf(QWidget* editor, AppContext& context)
                      QStringLiteral("日")});
   weekday->setCurrentIndex(-1);
   weekday->setToolTip(QStringLiteral("毎週鳴らす曜日"));
-  setAccessible(weekday, QStringLiteral("タイマー 曜日"));
-  weekdayLabel_ = makeLabel(editor, "Label10", QStringLiteral("曜日"), 8240, 1250);
+  setAccessible(weekday, QStringLiteral("タイマーの曜日"));
+  weekdayLabel_ = makeLabel(editor, "Label10", QStringLiteral("曜日"), 8240, 1250,
+                            QStringLiteral("タイマーの曜日"));
 
   hour = digitCombo(editor, "Combo8", twipsRect(7320, 1560, 855, 360), numberItems(0, 23),
-                    QStringLiteral("鳴らす時刻の時（00～23）"), QStringLiteral("タイマー 時"));
-  makeLabel(editor, "Label14", QStringLiteral("時"), 8240, 1600);
+                    QStringLiteral("鳴らす時刻の時（00～23）"), QStringLiteral("タイマーの時"));
+  makeLabel(editor, "Label14", QStringLiteral("時"), 8240, 1600, QStringLiteral("タイマーの時"));
   minute = digitCombo(editor, "Combo9", twipsRect(8560, 1560, 735, 360), numberItems(0, 59),
-                      QStringLiteral("鳴らす時刻の分（00～59）"), QStringLiteral("タイマー 分"));
-  makeLabel(editor, "Label15", QStringLiteral("分"), 9360, 1600);
+                      QStringLiteral("鳴らす時刻の分（00～59）"), QStringLiteral("タイマーの分"));
+  makeLabel(editor, "Label15", QStringLiteral("分"), 9360, 1600, QStringLiteral("タイマーの分"));
 
   createPicture();
 }
@@ -104,6 +111,7 @@ void TimerHalf::createKindButtons() {
     connect(button, &QRadioButton::toggled, this, &TimerHalf::updateKindFields);
     kinds[i] = button;
   }
+  makeOneTabStop({kinds.begin(), kinds.end()});
   if (nextFreeTop + 4 > kindFrame->height()) {
     kindFrame->resize(kindFrame->width(), nextFreeTop + 4);
   }
@@ -115,7 +123,7 @@ void TimerHalf::createPicture() {
   pictureButton->setGeometry(twipsRect(7320, 2280, 1215, 375));
   pictureButton->setFont(japaneseFont(9.75));
   pictureButton->setToolTip(QStringLiteral("タイマーが鳴ったときに出す画像を選びます"));
-  setAccessible(pictureButton, pictureButton->text());
+  setAccessible(pictureButton, QStringLiteral("タイマーの画像を選択"));
   connect(pictureButton, &QPushButton::clicked, this, &TimerHalf::choosePicture);
 
   picture_ = new QLabel(editor_);
@@ -123,7 +131,7 @@ void TimerHalf::createPicture() {
   picture_->setGeometry(twipsRect(8640, 1965, 1455, 975));
   picture_->setScaledContents(true);
   picture_->setToolTip(QStringLiteral("タイマーが鳴ったときに出す画像"));
-  setAccessible(picture_, QStringLiteral("タイマー 画像"));
+  setAccessible(picture_, QStringLiteral("タイマーの画像"));
   picture_->hide();
 
   // The empty frame where the picture goes: 8640..10080 x 1960..2920.
@@ -139,13 +147,14 @@ void TimerHalf::createPicture() {
     line->setObjectName(QStringLiteral("Line%1").arg(i + 1));
     line->setGeometry(lines[i]);
     paintBackground(line, Qt::black);
+    markDecorative(line);
     pictureFrame_[i] = line;
   }
 }
 
 void TimerHalf::createButtons() {
   buttons = makeHalfButtons(
-      editor_, 6, 5400,
+      editor_, 6, 5400, QStringLiteral("タイマー"),
       {QStringLiteral("タイマーを追加します"), QStringLiteral("このタイマーを削除します"),
        QStringLiteral("このタイマーを書き換えます"),
        QStringLiteral("タイマーの項目を今の日時にして、新しいタイマーにします")});

@@ -1,0 +1,219 @@
+#include "ui/Accessibility.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QComboBox>
+#include <QDialog>
+#include <QFocusEvent>
+#include <QFocusFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace {
+
+const char* const kDecorativeProperty = "yotennaDecorative";
+
+// A combo box as Qt presents it (the list, then the line edit of an editable box, as children;
+// the value is the text), but named by its accessible name.
+class ComboBoxAccessible : public QAccessibleWidget {
+ public:
+  explicit ComboBoxAccessible(QComboBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+  int childCount() const override { return box()->lineEdit() ? 2 : 1; }
+
+  QAccessibleInterface* child(int index) const override {
+    if (index == 0) return QAccessible::queryAccessibleInterface(box()->view());
+    if (index == 1 && box()->lineEdit()) {
+      return QAccessible::queryAccessibleInterface(box()->lineEdit());
+    }
+    return nullptr;
+  }
+
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    if (!child) return -1;
+    if (child->object() == box()->view()) return 0;
+    if (box()->lineEdit() && child->object() == box()->lineEdit()) return 1;
+    return -1;
+  }
+
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QLineEdit* edit = box()->lineEdit();
+    if (edit && QRect(edit->mapToGlobal(QPoint(0, 0)), edit->size()).contains(x, y)) {
+      return child(1);
+    }
+    return nullptr;
+  }
+
+  QString text(QAccessible::Text kind) const override {
+    switch (kind) {
+      case QAccessible::Name: {
+        const QString name = box()->accessibleName();
+        return name.isEmpty() ? value() : name;
+      }
+      case QAccessible::Value:
+        return value();
+      default:
+        return QAccessibleWidget::text(kind);
+    }
+  }
+
+  QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+
+  void doAction(const QString& action) override {
+    if (action != showMenuAction() && action != pressAction()) return;
+    if (box()->view()->isVisible()) {
+      box()->hidePopup();
+    } else {
+      box()->showPopup();
+    }
+  }
+
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+ private:
+  QComboBox* box() const { return static_cast<QComboBox*>(object()); }
+  QString value() const { return box()->currentText(); }
+};
+
+// The children Qt lists for a widget, less the decorative ones.
+QList<QWidget*> announcedChildren(const QWidget* parent) {
+  QList<QWidget*> children;
+  for (QObject* object : parent->children()) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget || widget->isWindow() || isDecorative(widget)) continue;
+    if (qobject_cast<QFocusFrame*>(widget) || qobject_cast<QMenu*>(widget)) continue;
+    const QString name = widget->objectName();
+    if (name == u"qt_rubberband" || name == u"qt_spinbox_lineedit") continue;
+    children.append(widget);
+  }
+  return children;
+}
+
+// A dialog as Qt presents it, without the widgets that only draw.
+class DialogAccessible : public QAccessibleWidget {
+ public:
+  explicit DialogAccessible(QWidget* dialog) : QAccessibleWidget(dialog, QAccessible::Dialog) {}
+
+  int childCount() const override { return static_cast<int>(announcedChildren(widget()).size()); }
+
+  QAccessibleInterface* child(int index) const override {
+    const QList<QWidget*> children = announcedChildren(widget());
+    if (index < 0 || index >= children.size()) return nullptr;
+    return QAccessible::queryAccessibleInterface(children[index]);
+  }
+
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    if (!child) return -1;
+    const auto* widget = qobject_cast<const QWidget*>(child->object());
+    return widget ? static_cast<int>(announcedChildren(this->widget()).indexOf(widget)) : -1;
+  }
+};
+
+QAccessibleInterface* programFactory(const QString& className, QObject* object) {
+  if (className == u"QComboBox") {
+    if (auto* box = qobject_cast<QComboBox*>(object)) return new ComboBoxAccessible(box);
+  } else if (className == u"QDialog") {
+    if (auto* dialog = qobject_cast<QDialog*>(object)) return new DialogAccessible(dialog);
+  }
+  return nullptr;
+}
+
+// Keeps the Tab key's stop of one group of radio buttons on its checked button.
+class RadioTabStop : public QObject {
+ public:
+  RadioTabStop(const QList<QRadioButton*>& group, QObject* parent)
+      : QObject(parent), group_(group) {
+    for (QRadioButton* button : group_) button->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) {
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      auto* button = static_cast<QRadioButton*>(watched);
+      if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) &&
+          !button->isChecked()) {
+        if (QRadioButton* checked = checkedButton()) checked->setFocus(reason);
+      }
+    } else if (event->type() == QEvent::KeyPress) {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      const bool forward = key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier;
+      const bool back = key->key() == Qt::Key_Backtab;
+      if (forward || back) {
+        // Out of the group, past all of its buttons.
+        if (QWidget* next = stopBeside(forward)) {
+          next->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+          return true;
+        }
+      }
+    }
+    return false;
+  }
+
+ private:
+  QRadioButton* checkedButton() const {
+    for (QRadioButton* button : group_) {
+      if (button->isChecked()) return button;
+    }
+    return nullptr;
+  }
+
+  bool inGroup(const QWidget* widget) const {
+    return std::any_of(group_.begin(), group_.end(),
+                       [widget](const QRadioButton* button) { return button == widget; });
+  }
+
+  // The first widget before or after the group in the focus chain that takes the Tab key.
+  QWidget* stopBeside(bool forward) const {
+    QWidget* start = forward ? static_cast<QWidget*>(group_.last()) : group_.first();
+    QWidget* window = start->window();
+    QWidget* widget = start;
+    for (;;) {
+      widget = forward ? widget->nextInFocusChain() : widget->previousInFocusChain();
+      if (!widget || widget == start) return nullptr;
+      if (inGroup(widget) || widget->window() != window || widget == window) continue;
+      if ((widget->focusPolicy() & Qt::TabFocus) && widget->isEnabled() &&
+          widget->isVisibleTo(window) && !widget->focusProxy()) {
+        return widget;
+      }
+    }
+  }
+
+  QList<QRadioButton*> group_;
+};
+
+}  // namespace
+
+void makeOneTabStop(const QList<QRadioButton*>& group) {
+  if (!group.isEmpty()) new RadioTabStop(group, group.first());
+}
+
+void installAccessibleInterfaces() {
+  // Qt asks the factories installed last first, so this one is asked before Qt's own.
+  static const bool installed = [] {
+    QAccessible::installFactory(&programFactory);
+    return true;
+  }();
+  (void)installed;
+}
+
+void markDecorative(QWidget* widget) { widget->setProperty(kDecorativeProperty, true); }
+
+bool isDecorative(const QWidget* widget) { return widget->property(kDecorativeProperty).toBool(); }
+
+QString spokenText(const QString& text) {
+  // simplified() takes U+3000, the full-width blank, for a blank as well.
+  return text.simplified();
+}
+
+QString spokenClockText(const QString& clockText) {
+  static const QRegularExpression seconds(QStringLiteral("(\\d\\d:\\d\\d):\\d\\d"));
+  QString spoken = spokenText(clockText);
+  spoken.replace(seconds, QStringLiteral("\\1"));
+  return spoken;
+}
