@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -11,9 +12,11 @@
 #include <QMouseEvent>
 #include <QRadioButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <cmath>
 
 #include "alarm/widgets/AlarmController.h"
 #include "app/Autostart.h"
@@ -31,6 +34,8 @@
 #include "editor/widgets/EditorWindow.h"
 #include "exchange/widgets/ExchangeCommands.h"
 #include "ui/CaptionLabel.h"
+#include "ui/ColumnWidths.h"
+#include "ui/ListDelegates.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -47,6 +52,7 @@ constexpr int kCellLabelLeft = 0, kCellListLeft = 720, kCellTop = 3580;
 constexpr int kCellLabelWidth = 735, kCellListWidth = 2960, kCellHeight = 420;
 
 const char* const kDayIndexProperty = "dayCellIndex";
+constexpr int kTimerTitleColumn = 0, kTimerPictureColumn = 4;
 
 QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
@@ -323,6 +329,13 @@ void MainWindow::createControls() {
   timerList_->setGeometry(twipsRect(7320, 3565, 5055, 6750));
   timerList_->setToolTip(QStringLiteral("タイマーのデータが表示されます"));
   setAccessible(timerList_, QStringLiteral("タイマーの一覧"));
+  // The columns are fitted to the texts (fitTimerColumns); a shortened cell ends in "…", a
+  // picture path at its start so that the file name stays in sight.
+  timerList_->setItemDelegate(new ElidedCells(Qt::ElideRight, timerList_));
+  timerList_->setItemDelegateForColumn(kTimerPictureColumn,
+                                       new ElidedCells(Qt::ElideLeft, timerList_));
+  timerList_->header()->setMinimumSectionSize(1);
+  timerList_->viewport()->installEventFilter(this);
   connect(timerList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
     openTimerListRow(timerList_->indexOfTopLevelItem(item));
   });
@@ -331,6 +344,7 @@ void MainWindow::createControls() {
 void MainWindow::createDayCells() {
   // Element 0 holds the design; elements 1-30 copy it: days 1-15 in the left column,
   // 16-31 in the right one (labels 5 label widths, lists 1.243 list widths to the right).
+  auto* rows = new GlyphHeightRows(client_);
   for (int k = 0; k < kDayCells; ++k) {
     double labelLeft = kCellLabelLeft;
     double listLeft = kCellListLeft;
@@ -358,6 +372,10 @@ void MainWindow::createDayCells() {
     list->setGeometry(
         twipsRect(listLeft, kCellTop + row * kCellHeight, kCellListWidth, kCellHeight));
     list->setToolTip(QStringLiteral("件名が表示されます"));
+    // Two subjects fit in the cell's height; more scroll. A long subject ends in "…".
+    list->setItemDelegate(rows);
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setProperty(kDayIndexProperty, k);
     list->viewport()->setProperty(kDayIndexProperty, k);
     list->viewport()->installEventFilter(this);
@@ -455,8 +473,47 @@ void MainWindow::LoadTimerList() {
   items.reserve(timers.rows.size());
   for (const TimerListRow& row : timers.rows) items.append(new QTreeWidgetItem(row.columns()));
   timerList_->addTopLevelItems(items);
+  fitTimerColumns();
   if (!timers.status) noteFailure(timers.status.message());
   emit timerListLoaded();
+}
+
+void MainWindow::fitTimerColumns() {
+  QTreeWidget* list = timerList_;
+  QHeaderView* header = list->header();
+  const QFontMetricsF cellFont(list->font());
+  const QFontMetricsF captionFont(header->font());
+  // What the style keeps free around a cell's text and around a caption.
+  const int cellMargins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+  const int captionMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin);
+  auto cellWidth = [&](const QString& text) {
+    return static_cast<int>(std::ceil(cellFont.horizontalAdvance(text))) + cellMargins;
+  };
+
+  const int columns = list->columnCount();
+  QList<ColumnNeed> needs(columns);
+  for (int column = 0; column < columns; ++column) {
+    needs[column].whole = static_cast<int>(std::ceil(
+                              captionFont.horizontalAdvance(list->headerItem()->text(column)))) +
+                          captionMargins;
+  }
+  int fileName = 0;  // "…" and the longest file name
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = list->topLevelItem(row);
+    for (int column = 0; column < columns; ++column) {
+      needs[column].whole = std::max(needs[column].whole, cellWidth(item->text(column)));
+    }
+    const QString picture = item->text(kTimerPictureColumn);
+    if (!picture.isEmpty()) {
+      fileName = std::max(fileName, cellWidth(QChar(0x2026) + QFileInfo(picture).fileName()));
+    }
+  }
+  // Kind, when and time always show in full; the title and the picture path share the rest,
+  // the path by its file name.
+  needs[kTimerTitleColumn].share = needs[kTimerTitleColumn].whole;
+  needs[kTimerPictureColumn].share = std::max(fileName, needs[kTimerPictureColumn].whole / 2);
+  const QList<int> widths = fitColumns(needs, list->viewport()->width());
+  for (int column = 0; column < columns; ++column) header->resizeSection(column, widths[column]);
 }
 
 // --- refresh sequences -------------------------------------------------------------------
@@ -705,6 +762,10 @@ int MainWindow::dayFilter() const {
 // --- events ------------------------------------------------------------------------------
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The vertical scroll bar comes and goes with the number of timers.
+  if (event->type() == QEvent::Resize && timerList_ && watched == timerList_->viewport()) {
+    fitTimerColumns();
+  }
   if (event->type() == QEvent::MouseButtonPress) {
     const QVariant index = watched->property(kDayIndexProperty);
     if (index.isValid() && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

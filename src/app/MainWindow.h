@@ -100,6 +100,7 @@ class MainWindow : public QMainWindow, public MainViews {
   void createControls();
   void createDayCells();
   void applyClientHeight(int windowHeightTwips);
+  void fitTimerColumns();  // every column inside the list, at its texts' widths where they fit
   void clampSelectedDay();
   // The refresh sequences without the report at their end.
   void loadDateViews();  // heading, holiday, day list, month grid

@@ -104,7 +104,7 @@ int main(int argc, char* argv[]) {
   shoot(folder, "form1-startup");
   delete startup;
 
-  // A data file with entries on several days of May 2001 and two timers.
+  // A data file with entries on several days of May 2001 (two on the 15th) and four timers.
   QTemporaryDir dir;
   state.CurrentDataFile = dir.filePath("sample.dat");
   auto cp932 = [](const char* utf8) {
@@ -117,12 +117,17 @@ int main(int argc, char* argv[]) {
   writeBytes(
       state.CurrentDataFile,
       entry("2001/05/25", "歯医者", "午後3時", 0) + entry("2001/05/20", "買い物", "", 0) +
-          entry("2001/05/15", "会議", "第2会議室", 0) + entry("2001/05/10", "レポート提出", "", 1) +
+          entry("2001/05/15", "会議", "第2会議室", 0) +
+          entry("2001/05/15", "病院の予約を確認する", "", 0) +
+          entry("2001/05/10", "レポート提出", "", 1) +
           entry("2001/05/03", "家族で公園", "お弁当を持って", 0) +
           entry("2001/05/03", "日記を書く", "", 1) + entry("2001/05/01", "月初め", "", 0) +
           kMarkerLine + "\"" + cp932("朝の散歩") +
           "\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"\r\n\"" + cp932("ゴミ出し") + "\",\"1\",\"" +
-          cp932("月") + "\",\"\",\"\",\"08\",\"00\",\"/home/user/gomi.png\"\r\n");
+          cp932("月") + "\",\"\",\"\",\"08\",\"00\",\"/home/user/gomi.png\"\r\n\"" +
+          cp932("病院に電話する") + "\",\"0\",\"2001\",\"05\",\"25\",\"09\",\"00\",\"/home/user/" +
+          cp932("画像/病院.jpg") + "\"\r\n\"" + cp932("薬を飲む") +
+          "\",\"2\",\"\",\"\",\"\",\"21\",\"00\",\"\"\r\n");
   state.SelYear = 2001;
   state.SelMonth = 5;
   state.SelDay = 3;
