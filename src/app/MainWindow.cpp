@@ -719,7 +719,8 @@ QStringList rowTexts(const QTreeWidget* list, int row) {
 void MainWindow::startExternalProgram(int which) {
   const LaunchPlan plan = planLaunch(
       static_cast<ExternalProgram>(which),
-      [](const QString& name) { return QStandardPaths::findExecutable(name); }, QDir::homePath());
+      [](const QString& name) { return QStandardPaths::findExecutable(name); }, QDir::homePath(),
+      queryDefaultTextEditor);
   if (plan.program.isEmpty()) {
     warn(context_.platform, plan.missingMessage);
     return;
