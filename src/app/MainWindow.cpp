@@ -86,6 +86,12 @@ QTreeWidget* makeReportList(QWidget* parent, const char* name, const QStringList
   list->setFont(japaneseFont(12));
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
+  // The style's least section width (about 50 pixels at 12 pt) would widen the narrow columns
+  // of the design past the list and bring up a scroll bar; a caption too long ends in "…".
+  list->header()->setMinimumSectionSize(1);
+  auto* captions = new ElidedCaptions;
+  captions->setParent(list->header());
+  list->header()->setStyle(captions);
   for (int i = 0; i < widthsInTwips.size(); ++i) {
     list->header()->resizeSection(i, twips(widthsInTwips[i]));
   }
@@ -334,7 +340,6 @@ void MainWindow::createControls() {
   timerList_->setItemDelegate(new ElidedCells(Qt::ElideRight, timerList_));
   timerList_->setItemDelegateForColumn(kTimerPictureColumn,
                                        new ElidedCells(Qt::ElideLeft, timerList_));
-  timerList_->header()->setMinimumSectionSize(1);
   timerList_->viewport()->installEventFilter(this);
   connect(timerList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
     openTimerListRow(timerList_->indexOfTopLevelItem(item));

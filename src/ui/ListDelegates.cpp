@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QHelpEvent>
+#include <QStyleOptionHeader>
 #include <QToolTip>
 
 QSize GlyphHeightRows::sizeHint(const QStyleOptionViewItem& option,
@@ -48,4 +49,18 @@ bool ElidedCells::helpEvent(QHelpEvent* event, QAbstractItemView* view,
     return true;
   }
   return QStyledItemDelegate::helpEvent(event, view, option, index);
+}
+
+void ElidedCaptions::drawControl(ControlElement element, const QStyleOption* option,
+                                 QPainter* painter, const QWidget* widget) const {
+  const auto* header = qstyleoption_cast<const QStyleOptionHeader*>(option);
+  if (element != CE_HeaderLabel || !header) {
+    QProxyStyle::drawControl(element, option, painter, widget);
+    return;
+  }
+  // The option's rectangle is already the label's part of the section.
+  QStyleOptionHeader shortened = *header;
+  shortened.text =
+      header->fontMetrics.elidedText(header->text, Qt::ElideRight, header->rect.width());
+  QProxyStyle::drawControl(element, &shortened, painter, widget);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 
 // Rows as tall as the glyphs of the list's font: the em square and one pixel for the soft edge
@@ -39,4 +40,16 @@ class ElidedCells : public QStyledItemDelegate {
 
  private:
   Qt::TextElideMode mode_;
+};
+
+// For a list's header: a caption wider than its column ends in "…" instead of being cut off
+// in the middle of a character (QHeaderView's own eliding does not reach Qt 6.4's styles).
+class ElidedCaptions : public QProxyStyle {
+  Q_OBJECT
+
+ public:
+  using QProxyStyle::QProxyStyle;
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override;
 };

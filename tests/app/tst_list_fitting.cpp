@@ -183,6 +183,18 @@ class ListFittingTest : public QObject {
     }
   }
 
+  void dayListKeepsItsDesignColumns() {
+    Window w(entry("2001/05/03", "家族で公園") + kMarkerLine);
+    auto* list = w.window->findChild<QTreeWidget*>("ListView1");
+    QHeaderView* header = list->header();
+    const QList<int> design{3880, 7000, 700, 700};
+    for (int column = 0; column < 4; ++column) {
+      QCOMPARE(header->sectionSize(column), twips(design[column]));
+    }
+    QVERIFY(header->length() <= list->viewport()->width());
+    QVERIFY(!list->horizontalScrollBar()->isVisible());
+  }
+
   void shortenedCellsShowTheirWholeTextOnHover() {
     const QString path = "/home/user/とても長いフォルダの名前/その下のフォルダ/ゴミ出しの絵.jpg";
     const QString title = "月曜日は燃えるゴミの日です朝八時までに出す";
