@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QTreeView>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -44,14 +45,27 @@ class LocalizedFileDetails : public QIdentityProxyModel {
   QLocale locale_;
 };
 
-// Widens the size and date columns to what they show, so a date is never cut short.
-void widenDetails(QTreeView* tree) {
+// Lays the columns out afresh for each folder: size and date as wide as what they show, so a
+// date is never cut short; the name at least as wide as its names (within a half of the list
+// and no less than 120 pixels); the type with what is left, up to its need; then the name takes
+// the rest. Together they fill the list, so nothing lies out of sight.
+void fitDetails(QTreeView* tree) {
   QAbstractItemView* view = tree;  // sizeHintForColumn is public here
-  for (int column : {LocalizedFileDetails::kSizeColumn, LocalizedFileDetails::kDateColumn}) {
-    const int needed =
-        std::max(view->sizeHintForColumn(column), tree->header()->sectionSizeHint(column));
-    if (tree->columnWidth(column) < needed) tree->setColumnWidth(column, needed);
-  }
+  constexpr int kNameColumn = 0, kTypeColumn = 2;
+  const int size = LocalizedFileDetails::kSizeColumn, date = LocalizedFileDetails::kDateColumn;
+  auto needed = [&](int column) {
+    return std::max(view->sizeHintForColumn(column), tree->header()->sectionSizeHint(column));
+  };
+  const int room = tree->viewport()->width();
+  const int sizeWidth = needed(size);
+  const int dateWidth = needed(date);
+  const int nameLeast = std::clamp(needed(kNameColumn), 120, std::max(room / 2, 120));
+  const int typeWidth =
+      std::clamp(room - sizeWidth - dateWidth - nameLeast, 0, needed(kTypeColumn));
+  tree->setColumnWidth(size, sizeWidth);
+  tree->setColumnWidth(date, dateWidth);
+  tree->setColumnWidth(kTypeColumn, typeWidth);
+  tree->setColumnWidth(kNameColumn, std::max(room - sizeWidth - dateWidth - typeWidth, nameLeast));
 }
 
 // Qt decides only when the dialog is shown whether the desktop's dialog is used; the list is
@@ -72,9 +86,8 @@ class WidgetDialogLocalizer : public QObject {
     auto* tree = dialog->findChild<QTreeView*>(QStringLiteral("treeView"));
     if (!files || !tree) return;
     dialog->setProxyModel(new LocalizedFileDetails(dialog->locale(), dialog));
-    QObject::connect(files, &QFileSystemModel::directoryLoaded, tree,
-                     [tree] { widenDetails(tree); });
-    widenDetails(tree);
+    QObject::connect(files, &QFileSystemModel::directoryLoaded, tree, [tree] { fitDetails(tree); });
+    fitDetails(tree);
   }
 };
 
