@@ -36,6 +36,7 @@
 #include "ui/CaptionLabel.h"
 #include "ui/ColumnWidths.h"
 #include "ui/ListDelegates.h"
+#include "ui/Pictures.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -264,9 +265,7 @@ void MainWindow::createToolbar() {
     if (button.picture == 0) {
       action = toolbar_->addSeparator();
     } else {
-      action = toolbar_->addAction(QIcon(QStringLiteral(":/images/toolbar/%1.png")
-                                             .arg(button.picture, 2, 10, QLatin1Char('0'))),
-                                   QString());
+      action = toolbar_->addAction(toolbarPicture(button.picture), QString());
       // The buttons carry no caption and no tip of their own; the name is for screen readers.
       action->setIconText(QString::fromUtf8(button.description));
       action->setToolTip(QString());
