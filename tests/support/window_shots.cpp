@@ -5,15 +5,19 @@
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 
 #include "alarm/widgets/AlarmPopup.h"
+#include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
 #include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
@@ -29,6 +33,7 @@
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
+#include "ui/FileDialogs.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -49,7 +54,8 @@ void shoot(const QString& folder, const QString& name, const QList<QWidget*>& on
   for (QWidget* window : onTop) {
     const QString overlay = QDir(folder).filePath(name + "-overlay.png");
     window->grab().save(overlay);
-    const QPoint place = window->mapToGlobal(QPoint(0, 0));
+    // The capture is in device pixels, the window's place in logical ones.
+    const QPoint place = window->mapToGlobal(QPoint(0, 0)) * window->devicePixelRatioF();
     QProcess::execute(
         "convert", {target, overlay, "-geometry",
                     QStringLiteral("+%1+%2").arg(place.x()).arg(place.y()), "-composite", target});
@@ -61,6 +67,7 @@ void shoot(const QString& folder, const QString& name, const QList<QWidget*>& on
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  QStandardPaths::setTestModeEnabled(true);  // the file dialog keeps its state in Qt's settings
   installJapaneseLanguage(app);
   QApplication::setWindowIcon(applicationIcon());
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
@@ -104,6 +111,26 @@ int main(int argc, char* argv[]) {
   shoot(folder, "form1-startup");
   delete startup;
 
+  // The open dialog: Qt's own, as Xvfb has no desktop to offer its dialog.
+  {
+    QTemporaryDir files;
+    QDir(files.path()).mkdir(QStringLiteral("写真"));
+    for (const char* name : {"予定.dat", "仕事.dat", "メモ.txt"}) {
+      writeBytes(QDir(files.path()).filePath(QString::fromUtf8(name)), kMarkerLine);
+    }
+    QTimer::singleShot(0, [&folder] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      dialog->setViewMode(QFileDialog::Detail);
+      shoot(folder, "form1-open-dialog", {dialog});
+      dialog->reject();
+    });
+    runFileDialog(nullptr,
+                  {QStringLiteral("開く"), QDir(files.path()).filePath(QStringLiteral("予定.dat")),
+                   dataFileFilters(), false},
+                  FileDialogMode::Open);
+  }
+
   // A data file with entries on several days of May 2001 (two on the 15th) and four timers.
   QTemporaryDir dir;
   state.CurrentDataFile = dir.filePath("sample.dat");
@@ -135,6 +162,17 @@ int main(int argc, char* argv[]) {
   MainWindow main(context);
   main.show();
   shoot(folder, "form2-main");
+  // The toolbar's buttons in device pixels, four times magnified.
+  {
+    const auto* toolbar = main.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QRect buttons;
+    for (const QWidget* button : toolbar->findChildren<QWidget*>()) {
+      if (button->isVisible()) buttons |= button->geometry();
+    }
+    const QImage zoom = const_cast<QToolBar*>(toolbar)->grab(buttons).toImage();
+    zoom.scaled(zoom.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        .save(QDir(folder).filePath(QStringLiteral("form2-toolbar-zoom.png")));
+  }
   main.setDisplayMode(0);
   shoot(folder, "form2-compact");
   main.setDisplayMode(2);
