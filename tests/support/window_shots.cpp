@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 #include "alarm/widgets/AlarmPopup.h"
 #include "app/DataFileCommands.h"
@@ -48,6 +49,16 @@ void settle(int milliseconds) {
 // captured black, so the windows listed are painted over the capture from their own
 // rendering, at their place on the screen.
 void shoot(const QString& folder, const QString& name, const QList<QWidget*>& onTop = {}) {
+  // The first window of a run may take a while to be mapped (the window manager starts too).
+  for (int waited = 0; waited < 5000; waited += 100) {
+    bool exposed = true;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->isVisible() && (!window->windowHandle() || !window->windowHandle()->isExposed()))
+        exposed = false;
+    }
+    if (exposed) break;
+    settle(100);
+  }
   settle(800);
   const QString target = QDir(folder).filePath(name + ".png");
   QProcess::execute("sh", {"-c", "xwd -root -silent | convert xwd:- '" + target + "'"});
