@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -490,8 +491,20 @@ void MainWindow::fitTimerColumns() {
   // What the style keeps free around a cell's text and around a caption.
   const int cellMargins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
   const int captionMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin);
+  // The list is rebuilt at every refresh, mostly with the same texts: their widths are kept.
+  static QHash<QString, int> knownWidths;
+  static QString knownFont;
+  if (knownFont != list->font().key() || knownWidths.size() > 20000) {
+    knownWidths.clear();
+    knownFont = list->font().key();
+  }
   auto cellWidth = [&](const QString& text) {
-    return static_cast<int>(std::ceil(cellFont.horizontalAdvance(text))) + cellMargins;
+    auto known = knownWidths.constFind(text);
+    if (known == knownWidths.cend()) {
+      known =
+          knownWidths.insert(text, static_cast<int>(std::ceil(cellFont.horizontalAdvance(text))));
+    }
+    return *known + cellMargins;
   };
 
   const int columns = list->columnCount();
