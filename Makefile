@@ -7,6 +7,7 @@ FUZZ_BUILD ?= build-fuzz
 JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 PREFIX     ?= /usr/local
+SCALE      ?= 1
 
 .PHONY: all setup setup-test setup-package build run test test-asan fuzz bench screenshots \
         install package check-package format check-format clean
@@ -91,7 +92,7 @@ bench: setup-test build
 	rm -rf $(BUILD)/bench-data
 
 screenshots: setup-test build
-	bash scripts/screenshots.sh $(BUILD)
+	bash scripts/screenshots.sh $(BUILD) $(SCALE)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

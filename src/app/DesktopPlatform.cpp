@@ -3,8 +3,10 @@
 #include "app/DesktopIntegration.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -12,6 +14,8 @@
 
 #include "alarm/widgets/DesktopNotifications.h"
 #include "ui/PictureFile.h"
+
+#include "ui/FileDialogs.h"
 
 #ifdef YOTENNA_HAVE_CANBERRA
 #include <canberra.h>
@@ -31,8 +35,10 @@ namespace {
 
 QWidget* dialogParent() { return QApplication::activeWindow(); }
 
-QString filterText(const QStringList& filters) {
-  return fileDialogNameFilters(filters).join(QStringLiteral(";;"));
+// The program's filter entries as Qt's dialogs read them (see fileDialogNameFilters).
+FileDialogRequest withDialogFilters(FileDialogRequest request) {
+  request.filters = fileDialogNameFilters(request.filters);
+  return request;
 }
 
 #ifdef YOTENNA_HAVE_CANBERRA
@@ -188,21 +194,11 @@ MessageAnswer DesktopPlatform::messageBox(const QString& text, const QString& ti
 }
 
 std::optional<QString> DesktopPlatform::saveFileName(const FileDialogRequest& request) {
-  QFileDialog::Options options = QFileDialog::HideNameFilterDetails;
-  if (!request.confirmOverwrite) options |= QFileDialog::DontConfirmOverwrite;
-  const QString chosen =
-      QFileDialog::getSaveFileName(dialogParent(), request.title, request.fileName,
-                                   filterText(request.filters), nullptr, options);
-  if (chosen.isEmpty()) return std::nullopt;
-  return chosen;
+  return runFileDialog(dialogParent(), withDialogFilters(request), FileDialogMode::Save);
 }
 
 std::optional<QString> DesktopPlatform::openFileName(const FileDialogRequest& request) {
-  const QString chosen = QFileDialog::getOpenFileName(dialogParent(), request.title,
-                                                      request.fileName, filterText(request.filters),
-                                                      nullptr, QFileDialog::HideNameFilterDetails);
-  if (chosen.isEmpty()) return std::nullopt;
-  return chosen;
+  return runFileDialog(dialogParent(), withDialogFilters(request), FileDialogMode::Open);
 }
 
 QSize DesktopPlatform::screenSize() const {

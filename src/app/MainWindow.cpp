@@ -4,6 +4,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,11 +15,13 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cmath>
 
 #include "alarm/widgets/AlarmController.h"
 #include "app/Autostart.h"
@@ -36,6 +40,9 @@
 #include "exchange/widgets/ExchangeCommands.h"
 #include "ui/Accessibility.h"
 #include "ui/CaptionLabel.h"
+#include "ui/ColumnWidths.h"
+#include "ui/ListDelegates.h"
+#include "ui/Pictures.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -52,6 +59,7 @@ constexpr int kCellLabelLeft = 0, kCellListLeft = 720, kCellTop = 3580;
 constexpr int kCellLabelWidth = 735, kCellListWidth = 2960, kCellHeight = 420;
 
 const char* const kDayIndexProperty = "dayCellIndex";
+constexpr int kTimerTitleColumn = 0, kTimerPictureColumn = 4;
 
 QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
@@ -85,6 +93,12 @@ QTreeWidget* makeReportList(QWidget* parent, const char* name, const QStringList
   list->setFont(japaneseFont(12));
   list->header()->setStretchLastSection(false);
   list->header()->setSectionsMovable(false);
+  // The style's least section width (about 50 pixels at 12 pt) would widen the narrow columns
+  // of the design past the list and bring up a scroll bar; a caption too long ends in "…".
+  list->header()->setMinimumSectionSize(1);
+  auto* captions = new ElidedCaptions;
+  captions->setParent(list->header());
+  list->header()->setStyle(captions);
   for (int i = 0; i < widthsInTwips.size(); ++i) {
     list->header()->resizeSection(i, twips(widthsInTwips[i]));
   }
@@ -276,9 +290,7 @@ void MainWindow::createToolbar() {
     if (button.picture == 0) {
       action = toolbar_->addSeparator();
     } else {
-      action = toolbar_->addAction(QIcon(QStringLiteral(":/images/toolbar/%1.png")
-                                             .arg(button.picture, 2, 10, QLatin1Char('0'))),
-                                   QString());
+      action = toolbar_->addAction(toolbarPicture(button.picture), QString());
       // The buttons show pictures only; the name is for screen readers.
       action->setIconText(QString::fromUtf8(button.name));
       action->setToolTip(QString::fromUtf8(button.tip));
@@ -360,6 +372,12 @@ void MainWindow::createControls() {
   timerList_->setGeometry(twipsRect(7320, 3565, 5055, 6750));
   timerList_->setToolTip(QStringLiteral("タイマーのデータが表示されます"));
   setAccessible(timerList_, QStringLiteral("タイマーの一覧"));
+  // The columns are fitted to the texts (fitTimerColumns); a shortened cell ends in "…", a
+  // picture path at its start so that the file name stays in sight.
+  timerList_->setItemDelegate(new ElidedCells(Qt::ElideRight, timerList_));
+  timerList_->setItemDelegateForColumn(kTimerPictureColumn,
+                                       new ElidedCells(Qt::ElideLeft, timerList_));
+  timerList_->viewport()->installEventFilter(this);
   connect(timerList_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
     openTimerListRow(timerList_->indexOfTopLevelItem(item));
   });
@@ -369,6 +387,7 @@ void MainWindow::createControls() {
 void MainWindow::createDayCells() {
   // Element 0 holds the design; elements 1-30 copy it: days 1-15 in the left column,
   // 16-31 in the right one (labels 5 label widths, lists 1.243 list widths to the right).
+  auto* rows = new GlyphHeightRows(client_);
   for (int k = 0; k < kDayCells; ++k) {
     double labelLeft = kCellLabelLeft;
     double listLeft = kCellListLeft;
@@ -397,6 +416,10 @@ void MainWindow::createDayCells() {
         twipsRect(listLeft, kCellTop + row * kCellHeight, kCellListWidth, kCellHeight));
     list->setToolTip(QStringLiteral("件名が表示されます"));
     list->setAccessibleDescription(list->toolTip());
+    // Two subjects fit in the cell's height; more scroll. A long subject ends in "…".
+    list->setItemDelegate(rows);
+    list->setUniformItemSizes(true);
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list->setProperty(kDayIndexProperty, k);
     list->viewport()->setProperty(kDayIndexProperty, k);
     list->viewport()->installEventFilter(this);
@@ -513,8 +536,59 @@ void MainWindow::LoadTimerList() {
   items.reserve(timers.rows.size());
   for (const TimerListRow& row : timers.rows) items.append(new QTreeWidgetItem(row.columns()));
   timerList_->addTopLevelItems(items);
+  fitTimerColumns();
   if (!timers.status) noteFailure(timers.status.message());
   emit timerListLoaded();
+}
+
+void MainWindow::fitTimerColumns() {
+  QTreeWidget* list = timerList_;
+  QHeaderView* header = list->header();
+  const QFontMetricsF cellFont(list->font());
+  const QFontMetricsF captionFont(header->font());
+  // What the style keeps free around a cell's text and around a caption.
+  const int cellMargins = 2 * (list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+  const int captionMargins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin);
+  // The list is rebuilt at every refresh, mostly with the same texts: their widths are kept.
+  static QHash<QString, int> knownWidths;
+  static QString knownFont;
+  if (knownFont != list->font().key() || knownWidths.size() > 20000) {
+    knownWidths.clear();
+    knownFont = list->font().key();
+  }
+  auto cellWidth = [&](const QString& text) {
+    auto known = knownWidths.constFind(text);
+    if (known == knownWidths.cend()) {
+      known =
+          knownWidths.insert(text, static_cast<int>(std::ceil(cellFont.horizontalAdvance(text))));
+    }
+    return *known + cellMargins;
+  };
+
+  const int columns = list->columnCount();
+  QList<ColumnNeed> needs(columns);
+  for (int column = 0; column < columns; ++column) {
+    needs[column].whole = static_cast<int>(std::ceil(
+                              captionFont.horizontalAdvance(list->headerItem()->text(column)))) +
+                          captionMargins;
+  }
+  int fileName = 0;  // "…" and the longest file name
+  for (int row = 0; row < list->topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = list->topLevelItem(row);
+    for (int column = 0; column < columns; ++column) {
+      needs[column].whole = std::max(needs[column].whole, cellWidth(item->text(column)));
+    }
+    const QString picture = item->text(kTimerPictureColumn);
+    if (!picture.isEmpty()) {
+      fileName = std::max(fileName, cellWidth(QChar(0x2026) + QFileInfo(picture).fileName()));
+    }
+  }
+  // Kind, when and time always show in full; the title and the picture path share the rest,
+  // the path by its file name.
+  needs[kTimerTitleColumn].share = needs[kTimerTitleColumn].whole;
+  needs[kTimerPictureColumn].share = std::max(fileName, needs[kTimerPictureColumn].whole / 2);
+  const QList<int> widths = fitColumns(needs, list->viewport()->width());
+  for (int column = 0; column < columns; ++column) header->resizeSection(column, widths[column]);
 }
 
 // --- refresh sequences -------------------------------------------------------------------
@@ -722,7 +796,8 @@ QStringList rowTexts(const QTreeWidget* list, int row) {
 void MainWindow::startExternalProgram(int which) {
   const LaunchPlan plan = planLaunch(
       static_cast<ExternalProgram>(which),
-      [](const QString& name) { return QStandardPaths::findExecutable(name); }, QDir::homePath());
+      [](const QString& name) { return QStandardPaths::findExecutable(name); }, QDir::homePath(),
+      queryDefaultTextEditor);
   if (plan.program.isEmpty()) {
     warn(context_.platform, plan.missingMessage);
     return;
@@ -819,6 +894,10 @@ bool MainWindow::dayCellKeyPressed(const QKeyEvent& key) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The vertical scroll bar comes and goes with the number of timers.
+  if (event->type() == QEvent::Resize && timerList_ && watched == timerList_->viewport()) {
+    fitTimerColumns();
+  }
   if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
     const QVariant index = watched->property(kDayIndexProperty);
     if (index.isValid() && qobject_cast<QListWidget*>(watched)) {

@@ -109,6 +109,7 @@ class MainWindow : public QMainWindow, public MainViews {
   bool dayCellKeyPressed(const QKeyEvent& key);
   void showClockText(const QString& text);
   void applyClientHeight(int windowHeightTwips);
+  void fitTimerColumns();  // every column inside the list, at its texts' widths where they fit
   void clampSelectedDay();
   // The refresh sequences without the report at their end.
   void loadDateViews();  // heading, holiday, day list, month grid

@@ -7,6 +7,7 @@
 
 #include "app/DataFileCommands.h"
 #include "store/Rewrite.h"
+#include "ui/Pictures.h"
 #include "ui/UiSupport.h"
 
 StartupWindow::StartupWindow(AppContext& context) : context_(context) {
@@ -19,7 +20,7 @@ StartupWindow::StartupWindow(AppContext& context) : context_(context) {
   image_ = new QLabel(this);
   image_->setObjectName(QStringLiteral("Image1"));
   image_->setGeometry(twipsRect(0, 0, 7215, 5655));
-  image_->setPixmap(QPixmap(QStringLiteral(":/images/startup.png")));
+  image_->setPixmap(startupPicture(devicePixelRatioF()));
   image_->setScaledContents(true);
   image_->setToolTip(QStringLiteral("Yotennaします"));
   setAccessible(image_, QStringLiteral("Yotenna 起動画面の絵"));

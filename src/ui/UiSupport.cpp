@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "shared/Twips.h"
+#include "ui/FileDialogs.h"
 
 namespace {
 
@@ -56,15 +57,19 @@ void makeFixedWindow(QWidget* window, bool allowMinimise) {
 
 void installJapaneseLanguage(QApplication& app) {
   QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+  // qt_ja gathers the catalogues of every Qt module (Debian's qt6-translations-l10n: qtbase,
+  // qtdeclarative, qtmultimedia, ...); the dialogs and message boxes need qtbase_ja, which is
+  // loaded alone where the gathering file is missing. The supplement covers what it lacks.
   const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  for (const char* name : {"qtbase_ja", "qt_ja"}) {
+  for (const char* name : {"qt_ja", "qtbase_ja"}) {
     auto* translator = new QTranslator(&app);
     if (translator->load(QLatin1String(name), folder)) {
       QCoreApplication::installTranslator(translator);
-    } else {
-      delete translator;
+      break;
     }
+    delete translator;
   }
+  QCoreApplication::installTranslator(new QtJapaneseSupplement(&app));
   app.setFont(japaneseFont(9));
 }
 

@@ -7,16 +7,21 @@
 #include <QDBusConnectionInterface>
 #include <QDateEdit>
 #include <QDir>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
+#include <QWindow>
 
 #include "alarm/widgets/AlarmPopup.h"
 #include "alarm/widgets/DesktopNotifications.h"
+#include "app/DataFileCommands.h"
 #include "app/DateDialog.h"
 #include "app/DesktopIntegration.h"
 #include "app/MainWindow.h"
@@ -32,6 +37,7 @@
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
+#include "ui/FileDialogs.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -46,13 +52,24 @@ void settle(int milliseconds) {
 // captured black, so the windows listed are painted over the capture from their own
 // rendering, at their place on the screen.
 void shoot(const QString& folder, const QString& name, const QList<QWidget*>& onTop = {}) {
+  // The first window of a run may take a while to be mapped (the window manager starts too).
+  for (int waited = 0; waited < 5000; waited += 100) {
+    bool exposed = true;
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->isVisible() && (!window->windowHandle() || !window->windowHandle()->isExposed()))
+        exposed = false;
+    }
+    if (exposed) break;
+    settle(100);
+  }
   settle(800);
   const QString target = QDir(folder).filePath(name + ".png");
   QProcess::execute("sh", {"-c", "xwd -root -silent | convert xwd:- '" + target + "'"});
   for (QWidget* window : onTop) {
     const QString overlay = QDir(folder).filePath(name + "-overlay.png");
     window->grab().save(overlay);
-    const QPoint place = window->mapToGlobal(QPoint(0, 0));
+    // The capture is in device pixels, the window's place in logical ones.
+    const QPoint place = window->mapToGlobal(QPoint(0, 0)) * window->devicePixelRatioF();
     QProcess::execute(
         "convert", {target, overlay, "-geometry",
                     QStringLiteral("+%1+%2").arg(place.x()).arg(place.y()), "-composite", target});
@@ -64,6 +81,7 @@ void shoot(const QString& folder, const QString& name, const QList<QWidget*>& on
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  QStandardPaths::setTestModeEnabled(true);  // the file dialog keeps its state in Qt's settings
   installJapaneseLanguage(app);
   QApplication::setWindowIcon(applicationIcon());
   const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("shots");
@@ -107,7 +125,27 @@ int main(int argc, char* argv[]) {
   shoot(folder, "form1-startup");
   delete startup;
 
-  // A data file with entries on several days of May 2001 and two timers.
+  // The open dialog: Qt's own, as Xvfb has no desktop to offer its dialog.
+  {
+    QTemporaryDir files;
+    QDir(files.path()).mkdir(QStringLiteral("写真"));
+    for (const char* name : {"予定.dat", "仕事.dat", "メモ.txt"}) {
+      writeBytes(QDir(files.path()).filePath(QString::fromUtf8(name)), kMarkerLine);
+    }
+    QTimer::singleShot(0, [&folder] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!dialog) return;
+      dialog->setViewMode(QFileDialog::Detail);
+      shoot(folder, "form1-open-dialog", {dialog});
+      dialog->reject();
+    });
+    runFileDialog(nullptr,
+                  {QStringLiteral("開く"), QDir(files.path()).filePath(QStringLiteral("予定.dat")),
+                   dataFileFilters(), false},
+                  FileDialogMode::Open);
+  }
+
+  // A data file with entries on several days of May 2001 (two on the 15th) and four timers.
   QTemporaryDir dir;
   state.CurrentDataFile = dir.filePath("sample.dat");
   auto cp932 = [](const char* utf8) {
@@ -120,12 +158,17 @@ int main(int argc, char* argv[]) {
   writeBytes(
       state.CurrentDataFile,
       entry("2001/05/25", "歯医者", "午後3時", 0) + entry("2001/05/20", "買い物", "", 0) +
-          entry("2001/05/15", "会議", "第2会議室", 0) + entry("2001/05/10", "レポート提出", "", 1) +
+          entry("2001/05/15", "会議", "第2会議室", 0) +
+          entry("2001/05/15", "病院の予約を確認する", "", 0) +
+          entry("2001/05/10", "レポート提出", "", 1) +
           entry("2001/05/03", "家族で公園", "お弁当を持って", 0) +
           entry("2001/05/03", "日記を書く", "", 1) + entry("2001/05/01", "月初め", "", 0) +
           kMarkerLine + "\"" + cp932("朝の散歩") +
           "\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"\r\n\"" + cp932("ゴミ出し") + "\",\"1\",\"" +
-          cp932("月") + "\",\"\",\"\",\"08\",\"00\",\"/home/user/gomi.png\"\r\n");
+          cp932("月") + "\",\"\",\"\",\"08\",\"00\",\"/home/user/gomi.png\"\r\n\"" +
+          cp932("病院に電話する") + "\",\"0\",\"2001\",\"05\",\"25\",\"09\",\"00\",\"/home/user/" +
+          cp932("画像/病院.jpg") + "\"\r\n\"" + cp932("薬を飲む") +
+          "\",\"2\",\"\",\"\",\"\",\"21\",\"00\",\"\"\r\n");
   state.SelYear = 2001;
   state.SelMonth = 5;
   state.SelDay = 3;
@@ -137,6 +180,17 @@ int main(int argc, char* argv[]) {
   main.activateWindow();
   if (auto* cell = main.findChild<QWidget*>(QStringLiteral("List1(2)"))) cell->setFocus();
   shoot(folder, "form2-grid-focus");
+  // The toolbar's buttons in device pixels, four times magnified.
+  {
+    const auto* toolbar = main.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QRect buttons;
+    for (const QWidget* button : toolbar->findChildren<QWidget*>()) {
+      if (button->isVisible()) buttons |= button->geometry();
+    }
+    const QImage zoom = const_cast<QToolBar*>(toolbar)->grab(buttons).toImage();
+    zoom.scaled(zoom.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation)
+        .save(QDir(folder).filePath(QStringLiteral("form2-toolbar-zoom.png")));
+  }
   main.setDisplayMode(0);
   shoot(folder, "form2-compact");
   main.setDisplayMode(2);

@@ -4,8 +4,10 @@
 // Usage:
 //   drawart <output-dir> [--sheet <preview.png>] [--icon-sheet <preview.png>]
 //
-// Writes <output-dir>/startup.png (420 x 334) and
-// <output-dir>/toolbar/01.png .. 14.png (16 x 16), all as 24-bit RGB PNG, and
+// Writes <output-dir>/startup.png (420 x 334) and startup@2x.png (840 x 668),
+// <output-dir>/toolbar/01.png .. 14.png (16 x 16, hand-set pixel maps) and, for high-density
+// screens, toolbar/01@1.5x.png .. (24 x 24) and toolbar/01@2x.png .. (32 x 32) drawn as vector
+// shapes (ToolbarLarge.cpp), all as 24-bit RGB PNG, and
 // <output-dir>/icons/yotenna-<size>.png, the application icon at each size (AppIcon.cpp), as
 // RGBA PNG. With --sheet a magnified preview of every toolbar icon is written as well, with
 // --icon-sheet one of the application icon at each size, actual size and magnified.
@@ -34,6 +36,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "ToolbarLarge.h"
 
 namespace {
 
@@ -533,10 +537,8 @@ void drawCalendar(QPainter& p) {
     p.setPen(Qt::white);
     p.setFont(latinFont(30));
     p.drawText(QPointF(page.left() + 14, page.top() + 34), QStringLiteral("5"));
-    QFont small = latinFont(13);
-    small.setLetterSpacing(QFont::AbsoluteSpacing, 2);
-    p.setFont(small);
-    p.drawText(QPointF(page.left() + 40, page.top() + 33), QStringLiteral("MAY"));
+    p.setFont(japaneseFont(21));
+    p.drawText(QPointF(page.left() + 36, page.top() + 33), QString::fromUtf8("月"));
   }
 
   // Spiral binding along the top edge.
@@ -556,17 +558,17 @@ void drawCalendar(QPainter& p) {
   const qreal gridLeft = page.left() + 9;
   const qreal namesTop = page.top() + headerH + 3;
 
-  // Weekday initials, Sunday first.
-  static const std::array<const char*, 7> names = {"S", "M", "T", "W", "T", "F", "S"};
+  // Weekday kanji, Sunday first.
+  static const std::array<const char*, 7> names = {"日", "月", "火", "水", "木", "金", "土"};
   const QColor sundayRed(214, 40, 40);
   const QColor saturdayBlue(36, 90, 206);
   const QColor holidayMagenta(200, 20, 150);
   const QColor ink(60, 66, 80);
-  p.setFont(latinFont(10));
+  p.setFont(japaneseFont(11));
   for (int c = 0; c < 7; ++c) {
     p.setPen(c == 0 ? sundayRed : c == 6 ? saturdayBlue : ink);
     p.drawText(QRectF(gridLeft + c * cellW, namesTop, cellW, 16), Qt::AlignCenter,
-               QString::fromLatin1(names[static_cast<std::size_t>(c)]));
+               QString::fromUtf8(names[static_cast<std::size_t>(c)]));
   }
 
   const qreal gridTop = namesTop + 17;
@@ -830,10 +832,13 @@ void drawTitle(QPainter& p) {
   p.restore();
 }
 
-QImage renderStartup() {
-  QImage img(kStartupWidth, kStartupHeight, QImage::Format_ARGB32_Premultiplied);
+// The picture at 1x or 2x: the same drawing, scaled, so that it is sharp on a screen of twice
+// the density.
+QImage renderStartup(int scale) {
+  QImage img(kStartupWidth * scale, kStartupHeight * scale, QImage::Format_ARGB32_Premultiplied);
   img.fill(Qt::white);
   QPainter p(&img);
+  p.scale(scale, scale);
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setRenderHint(QPainter::TextAntialiasing, true);
   drawBackground(p);
@@ -886,30 +891,50 @@ bool save(const QImage& img, const QString& path) {
   return checkPng(path, rgb.width(), rgb.height());
 }
 
-// Every icon magnified eight times, plus a row at actual size.
-QImage contactSheet(const std::vector<std::pair<QString, QImage>>& icons) {
-  constexpr int scale = 8;
-  constexpr int cell = kIconSize * scale;
+// Every icon magnified: the 16-pixel map eight times, the 24-pixel drawing five times and the
+// 32-pixel one four times (pixels stay square), plus a row of all at actual size.
+QImage contactSheet(const std::vector<std::pair<QString, QImage>>& icons,
+                    const std::vector<std::pair<QString, QImage>>& largeIcons) {
+  constexpr int cell = 128;
   constexpr int gap = 20;
   constexpr int columns = 7;
+  constexpr int block = 3 * cell + 2 * 8 + 14;  // three sizes and the name
   const int rows = (static_cast<int>(icons.size()) + columns - 1) / columns;
   const int width = gap + columns * (cell + gap);
-  const int height = gap + rows * (cell + gap + 14) + 40;
+  const int height = gap + rows * (block + gap) + 3 * 40;
 
   QImage sheet(width, height, QImage::Format_RGB888);
   sheet.fill(QColor(90, 96, 108));
   QPainter p(&sheet);
   p.setFont(latinFont(11));
+  const auto magnified = [](const QImage& image, int factor) {
+    return image.scaled(image.size() * factor, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+  };
   for (std::size_t i = 0; i < icons.size(); ++i) {
     const int col = static_cast<int>(i) % columns;
     const int row = static_cast<int>(i) / columns;
     const int x = gap + col * (cell + gap);
-    const int y = gap + row * (cell + gap + 14);
-    p.drawImage(QPoint(x, y),
-                icons[i].second.scaled(cell, cell, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    int y = gap + row * (block + gap);
+    p.drawImage(QPoint(x, y), magnified(icons[i].second, 8));
+    y += cell + 8;
+    if (2 * i + 1 < largeIcons.size()) {
+      p.drawImage(QPoint(x + 4, y), magnified(largeIcons[2 * i].second, 5));
+      y += cell + 8;
+      p.drawImage(QPoint(x, y), magnified(largeIcons[2 * i + 1].second, 4));
+    }
+    y += cell;
     p.setPen(Qt::white);
-    p.drawText(QRect(x, y + cell + 2, cell, 14), Qt::AlignCenter, icons[i].first);
-    p.drawImage(QPoint(gap + static_cast<int>(i) * 24, height - 30), icons[i].second);
+    p.drawText(QRect(x, y, cell, 14), Qt::AlignCenter, icons[i].first);
+  }
+  // Actual sizes: 16, 24 and 32 pixels.
+  for (std::size_t i = 0; i < icons.size(); ++i) {
+    const int x = gap + static_cast<int>(i) * 40;
+    const int y = height - 3 * 40 + 4;
+    p.drawImage(QPoint(x, y), icons[i].second);
+    if (2 * i + 1 < largeIcons.size()) {
+      p.drawImage(QPoint(x, y + 24), largeIcons[2 * i].second);
+      p.drawImage(QPoint(x, y + 56), largeIcons[2 * i + 1].second);
+    }
   }
   p.end();
   return sheet;
@@ -949,9 +974,11 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
-  bool ok = save(renderStartup(), dir.filePath(QStringLiteral("startup.png")));
+  bool ok = save(renderStartup(1), dir.filePath(QStringLiteral("startup.png")));
+  ok = save(renderStartup(2), dir.filePath(QStringLiteral("startup@2x.png"))) && ok;
 
   std::vector<std::pair<QString, QImage>> rendered;
+  std::vector<std::pair<QString, QImage>> largeIcons;
   for (const auto& [name, grid] : toolbarIcons()) {
     const auto img = renderIcon(name, grid);
     if (!img) {
@@ -961,6 +988,16 @@ int main(int argc, char* argv[]) {
     ok = save(*img, dir.filePath(QStringLiteral("toolbar/%1.png").arg(name))) && ok;
     rendered.emplace_back(name, *img);
   }
+  for (int picture = 1; picture <= static_cast<int>(rendered.size()); ++picture) {
+    for (const auto& [pixels, suffix] : {std::pair{24, "@1.5x"}, std::pair{32, "@2x"}}) {
+      const QImage large = drawLargeToolbarIcon(picture, pixels);
+      const QString name =
+          QStringLiteral("%1%2").arg(picture, 2, 10, QLatin1Char('0')).arg(QLatin1String(suffix));
+      ok = !large.isNull() &&
+           save(large, dir.filePath(QStringLiteral("toolbar/%1.png").arg(name))) && ok;
+      largeIcons.emplace_back(name, large);
+    }
+  }
 
   ok = saveAppIcons(dir.filePath(QStringLiteral("icons"))) && ok;
   if (!iconSheetPath.isEmpty() && !appIconSheet().save(iconSheetPath, "PNG")) {
@@ -968,7 +1005,7 @@ int main(int argc, char* argv[]) {
     ok = false;
   }
 
-  if (!sheetPath.isEmpty() && !contactSheet(rendered).save(sheetPath, "PNG")) {
+  if (!sheetPath.isEmpty() && !contactSheet(rendered, largeIcons).save(sheetPath, "PNG")) {
     std::fprintf(stderr, "%s: cannot write\n", qPrintable(sheetPath));
     ok = false;
   }
