@@ -7,36 +7,12 @@
 
 namespace {
 
-// Characters that Unicode text from other systems carries where Windows writes a
-// look-alike that CP932 holds (the wave dash of Japanese text above all).
-QChar windowsLookAlike(QChar c) {
-  switch (c.unicode()) {
-    case 0x301C:
-      return QChar(0xFF5E);  // 〜 -> ～
-    case 0x2016:
-      return QChar(0x2225);  // ‖ -> ∥
-    case 0x2212:
-      return QChar(0xFF0D);  // − -> －
-    case 0x2014:
-      return QChar(0x2015);  // — -> ―
-    case 0x00A2:
-      return QChar(0xFFE0);  // ¢ -> ￠
-    case 0x00A3:
-      return QChar(0xFFE1);  // £ -> ￡
-    case 0x00AC:
-      return QChar(0xFFE2);  // ¬ -> ￢
-    case 0x00A6:
-      return QChar(0xFFE4);  // ¦ -> ￤
-    default:
-      return c;
-  }
-}
-
 QString withoutControls(const QString& text) {
   QString plain;
   plain.reserve(text.size());
   for (QChar original : text) {
-    const QChar c = windowsLookAlike(original);
+    // The wave dash and its kin become the forms CP932 holds, as the data file stores them.
+    const QChar c(windowsFormOf(original.unicode()));
     if (c == u'"') {
       plain += QChar(0x201D);  // ”
     } else if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||

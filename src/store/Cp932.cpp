@@ -34,6 +34,8 @@ char16_t windowsFormOf(char16_t c) {
       return 0xFFE1;
     case 0x00AC:  // ¬
       return 0xFFE2;
+    case 0x00A6:  // ¦
+      return 0xFFE4;
     default:
       return c;
   }

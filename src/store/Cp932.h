@@ -9,7 +9,7 @@
 QString decodeCp932(const QByteArray& bytes);
 
 // The character code page 932 stores for a Unicode character that has another form there
-// (〜 U+301C is stored as ～ U+FF5E, 0x8160; likewise − ‖ — ¢ £ ¬); any other is returned as is.
+// (〜 U+301C is stored as ～ U+FF5E, 0x8160; likewise − ‖ — ¢ £ ¬ ¦); any other is returned as is.
 char16_t windowsFormOf(char16_t c);
 
 // Encodes text, mapping the characters above to their code page 932 forms; no value when a

@@ -629,6 +629,7 @@ class StoreTest : public QObject {
     QTest::newRow("cent") << u"¢"_qs << QByteArray("\x81\x91");
     QTest::newRow("pound") << u"£"_qs << QByteArray("\x81\x92");
     QTest::newRow("not") << u"¬"_qs << QByteArray("\x81\xCA");
+    QTest::newRow("broken bar") << u"¦"_qs << QByteArray("\xFA\x55");
     QTest::newRow("windows form") << u"～"_qs << QByteArray("\x81\x60");
   }
   void codecStoresUnicodeFormsAsWindowsDoes() {
