@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "shared/DateFormat.h"
+#include "alarm/TimerFields.h"
 #include "store/DataFileLock.h"
 #include "store/DataFileScan.h"
 #include "store/Rewrite.h"
@@ -10,28 +10,6 @@
 namespace {
 
 constexpr qint64 kMinutesPerDay = 24 * 60;
-
-// The value of a text made of exactly `digits` ASCII digits, as the clock's own "hh", "nn",
-// "mm", "dd" and "yyyy" texts are; anything else (one digit, blanks, full-width digits) has no
-// value and so never matches.
-std::optional<int> fixedDigits(const QString& text, int digits, int low, int high) {
-  if (text.size() != digits) return std::nullopt;
-  int value = 0;
-  for (const QChar c : text) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    value = value * 10 + (c.unicode() - u'0');
-  }
-  if (value < low || value > high) return std::nullopt;
-  return value;
-}
-
-// The weekday of a weekday kanji, Sunday 0 ... Saturday 6.
-std::optional<int> weekdayOfKanji(const QString& text) {
-  for (int sundayBased = 0; sundayBased < 7; ++sundayBased) {
-    if (text == weekdayKanjiByIndex(sundayBased)) return sundayBased;
-  }
-  return std::nullopt;
-}
 
 std::optional<AlarmKind> kindOf(const QString& text) {
   if (text == u"0") return AlarmKind::Once;

@@ -1,21 +1,10 @@
 #include "alarm/NextTimer.h"
 
+#include "alarm/TimerFields.h"
 #include "shared/DateFormat.h"
 #include "store/DataFileScan.h"
 
 namespace {
-
-// The value of exactly `digits` ASCII digits within [low, high], as the clock compares them.
-std::optional<int> fixedDigits(const QString& text, int digits, int low, int high) {
-  if (text.size() != digits) return std::nullopt;
-  int value = 0;
-  for (const QChar c : text) {
-    if (c < u'0' || c > u'9') return std::nullopt;
-    value = value * 10 + (c.unicode() - u'0');
-  }
-  if (value < low || value > high) return std::nullopt;
-  return value;
-}
 
 // The first minute after `after` at which the timer is due.
 std::optional<QDateTime> nextDue(const TimerRecord& timer, const QDateTime& after) {
@@ -41,13 +30,9 @@ std::optional<QDateTime> nextDue(const TimerRecord& timer, const QDateTime& afte
   int stepDays = 1;
   QDate first = today;
   if (kind == u"1") {
-    const QString weekday = timer.TimerYearOrWeekday.toText();
-    int sundayBased = -1;
-    for (int i = 0; i < 7; ++i) {
-      if (weekday == weekdayKanjiByIndex(i)) sundayBased = i;
-    }
-    if (sundayBased < 0) return std::nullopt;
-    first = today.addDays((sundayBased - today.dayOfWeek() % 7 + 7) % 7);
+    const std::optional<int> sundayBased = weekdayOfKanji(timer.TimerYearOrWeekday.toText());
+    if (!sundayBased) return std::nullopt;
+    first = today.addDays((*sundayBased - today.dayOfWeek() % 7 + 7) % 7);
     stepDays = 7;
   } else if (kind != u"2") {
     return std::nullopt;

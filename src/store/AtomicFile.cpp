@@ -252,43 +252,6 @@ Status AtomicReplacement::fail(int errorNumber) {
 
 namespace {
 HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd)); }
-// Removes the temporary files that crashed rewrites left in the folder: files of our name
-// pattern, regular, our own, not the data file, and locked by no live rewrite (each holds a
-// lock on its file while it writes). Links, other users' files and the bare "ダミー００" stay.
-void removeLeftovers(const QString& folder, const struct stat& target, bool targetExists,
-                     const struct stat& own) {
-  const QByteArray folderName = QFile::encodeName(folder);
-  const int folderFd = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd < 0) return;
-  DIR* entries = ::fdopendir(folderFd);
-  if (!entries) {
-    ::close(folderFd);
-    return;
-  }
-  const QByteArray prefix = QFile::encodeName(kTemporaryFilePrefix);
-  while (const dirent* entry = ::readdir(entries)) {
-    const QByteArray name(entry->d_name);
-    if (!name.startsWith(prefix)) continue;
-    const int fd =
-        ::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat info {};
-    const bool candidate =
-        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-        !(targetExists && info.st_dev == target.st_dev && info.st_ino == target.st_ino) &&
-        !(info.st_dev == own.st_dev && info.st_ino == own.st_ino);
-    if (candidate && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      struct stat now {};
-      if (::fstatat(folderFd, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-          now.st_dev == info.st_dev && now.st_ino == info.st_ino) {
-        ::unlinkat(folderFd, entry->d_name, 0);
-      }
-    }
-    ::close(fd);
-  }
-  ::closedir(entries);
-}
-
 }  // namespace
 
 Status AtomicReplacement::begin() {
