@@ -60,7 +60,7 @@ test-asan: setup-test
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j$(JOBS) -LE slow
+	  ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
 
 # Every fuzz target in turn; FUZZ_SECONDS is the whole run, shared equally between them. The
 # data files of tests/data seed the reader's corpus, tests/data/ics the import's.

@@ -1,7 +1,9 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QFileInfo>
+#include <QTimer>
 
 #include "alarm/widgets/AlarmController.h"
 #include "app/DataFileCommands.h"
@@ -26,12 +28,10 @@ QString alreadyRunningMessage(const QString& requested, const std::optional<QStr
   return text;
 }
 
-#include <QEvent>
-#include <QTimer>
-
 Program::Program(AppContext& context) : context_(context) {}
 
 Program::~Program() {
+  if (main_) main_->removeEventFilter(this);
   delete statusIcon_.data();
   delete main_.data();
   delete startup_.data();
@@ -118,7 +118,9 @@ void Program::handOver(bool opened) {
 }
 
 bool Program::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == main_ && event->type() == QEvent::Paint && tidyPending_) {
+  // The type first: while the main window is being destroyed its children's removal passes
+  // through here, and it is no longer a MainWindow to compare with.
+  if (event->type() == QEvent::Paint && tidyPending_ && watched == main_) {
     // After this paint has reached the screen.
     QTimer::singleShot(0, this, &Program::tidyOpenedFile);
   }
