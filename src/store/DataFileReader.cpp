@@ -175,6 +175,7 @@ bool DataFileReader::parseNext(Parsed* parsed) {
       if (begin == end) return fail(QStringLiteral("ファイルがレコードの途中で終わっています"));
       if (parseField(begin, end, eof_, parsed)) {
         pos_ = parsed->next - data;
+        if (parsed->quoted && parsed->next == parsed->valueEnd) endedInsideQuotes_ = true;
         return true;
       }
     }

@@ -63,6 +63,10 @@ class DataFileReader {
   // The fields of bytes that hold one record and end with the file, as the reader read them.
   static bool parseFinalRecord(QByteArrayView bytes, int count, QList<Field>* fields);
 
+  // True once a quoted field ran to the end of the file without its closing quote: the bytes
+  // kept then end inside the quotes, and whatever is written after them would join the field.
+  bool endedInsideQuotes() const { return endedInsideQuotes_; }
+
   // Where the reader stands in the file, in bytes from its start, and the file's size.
   qint64 offset() const { return bufferStart_ + pos_; }
   qint64 fileSize() const { return file_.size(); }
@@ -87,5 +91,6 @@ class DataFileReader {
   qint64 fileSize_ = 0;     // as it was when opened; only sizes the reads
   bool eof_ = false;
   bool ioError_ = false;
+  bool endedInsideQuotes_ = false;
   QString error_;
 };

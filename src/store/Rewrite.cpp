@@ -108,7 +108,7 @@ class RewriteRun {
     recordStart_ = start;
     recordEnd_ = reader_.kept().size();
     included_ = false;
-    wholeLine_ = endsWithDelimiter(reader_.kept());
+    wholeLine_ = endsWithDelimiter(reader_.kept()) && !reader_.endedInsideQuotes();
   }
 
   // The step wrote the record it was handed: false when it must go in the line encoding

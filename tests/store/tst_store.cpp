@@ -190,6 +190,10 @@ class StoreTest : public QObject {
     QTest::newRow("unended quote at the end")
         << entry + "\"2001/05/02\",\"b\",\"\",0,\"1"
         << entry + line("\"2001/05/02\",\"b\",\"\",0,\"1\"") + kMarkerLine;
+    // The open field holds the line break: the marker written after it must not join it.
+    QTest::newRow("unended quote ending in a line break")
+        << entry + "\"2001/05/02\",\"b\",\"\",0,\"1\r\n"
+        << entry + line("\"2001/05/02\",\"b\",\"\",0,\"1\r\n\"") + kMarkerLine;
   }
   void rewriteTidiesOnlyTheEdges() {
     QFETCH(QByteArray, source);
