@@ -257,6 +257,40 @@ Run runOnce(const QString& program, const QString& dataFile, const FrameBuffer& 
   return run;
 }
 
+// The process id a display's lock file names, or 0.
+qint64 lockOwner(int number) {
+  QFile lock(QStringLiteral("/tmp/.X%1-lock").arg(number));
+  if (!lock.open(QIODevice::ReadOnly)) return 0;
+  return lock.readAll().trimmed().toLongLong();
+}
+
+// Starts Xvfb on a display of its own and returns the display's number. Other screens come
+// and go on this machine (tests, screenshots, a second bench), and a killed one leaves its
+// lock behind: a display is taken as ours only once its lock names our Xvfb, else the next
+// number is tried.
+int startScreen(QProcess* xvfb, const QString& frameFolder) {
+  for (int number = 90; number < 400; ++number) {
+    const qint64 owner = lockOwner(number);
+    if (owner > 0 && ::kill(static_cast<pid_t>(owner), 0) == 0) continue;
+    xvfb->start(QStringLiteral("Xvfb"),
+                {QStringLiteral(":%1").arg(number), "-screen", "0",
+                 QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight), "-fbdir",
+                 frameFolder, "-nolisten", "tcp"});
+    if (!xvfb->waitForStarted()) die("cannot start Xvfb");
+    for (int i = 0; i < 200 && xvfb->state() == QProcess::Running; ++i) {
+      if (lockOwner(number) == xvfb->processId() &&
+          QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number))) {
+        started.append(xvfb);
+        return number;
+      }
+      xvfb->waitForFinished(50);
+    }
+    xvfb->kill();
+    xvfb->waitForFinished(2000);
+  }
+  die("no free display for Xvfb");
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -266,23 +300,9 @@ int main(int argc, char* argv[]) {
   const QString program = QFileInfo(args[1]).absoluteFilePath();
 
   QTemporaryDir screenFolder;
-  int number = 90;
-  while (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number)) ||
-         QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(number))) {
-    ++number;
-  }
-  display = QStringLiteral(":%1").arg(number);
   QProcess xvfb;
-  xvfb.start(
-      QStringLiteral("Xvfb"),
-      {display, "-screen", "0", QStringLiteral("%1x%2x24").arg(kScreenWidth).arg(kScreenHeight),
-       "-fbdir", screenFolder.path(), "-nolisten", "tcp"});
-  if (!xvfb.waitForStarted()) die("cannot start Xvfb");
-  started.append(&xvfb);
-  for (int i = 0; i < 100 && !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(number));
-       ++i) {
-    QThread::msleep(50);
-  }
+  const int number = startScreen(&xvfb, screenFolder.path());
+  display = QStringLiteral(":%1").arg(number);
   environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("DISPLAY"), display);
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
