@@ -1,7 +1,9 @@
 #include "dialogs/Search.h"
 
 #include <QHash>
+#include <QStringDecoder>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "shared/Numeric.h"
@@ -66,6 +68,68 @@ class CharacterFolds {
   QHash<char16_t, QString> longer_;
 };
 
+// The folded form of each character code of the file (an ASCII or half-width byte, or a lead
+// byte with its trail), found once through the codec and remembered: most fields are then
+// folded straight from their bytes, without decoding them.
+class CodeFolds {
+ public:
+  CodeFolds() : kinds_(0x10000, Kind::Unknown), single_(0x10000, 0) {}
+
+  // Appends the folded field to *out; false when a code of it does not stand alone (a byte
+  // the codec reads differently inside other bytes, a half-width voiced mark that joins the
+  // kana before it), and the caller folds the field whole.
+  bool fold(QByteArrayView raw, std::u16string* out) {
+    const auto* p = reinterpret_cast<const uchar*>(raw.data());
+    const uchar* const end = p + raw.size();
+    while (p < end) {
+      const uchar lead = *p;
+      const bool twoBytes = (lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC);
+      if (twoBytes && p + 1 == end) return false;
+      const int length = twoBytes ? 2 : 1;
+      const char16_t code = twoBytes ? char16_t(lead << 8 | p[1]) : char16_t(lead);
+      if (kinds_[code] == Kind::Unknown) learn(code, QByteArrayView(p, length));
+      switch (kinds_[code]) {
+        case Kind::Single:
+          out->push_back(single_[code]);
+          break;
+        case Kind::Longer:
+          for (const QChar c : longer_.value(code)) out->push_back(c.unicode());
+          break;
+        default:
+          return false;
+      }
+      p += length;
+    }
+    return true;
+  }
+
+ private:
+  enum class Kind : quint8 { Unknown, Single, Longer, Irregular };
+
+  void learn(char16_t code, QByteArrayView bytes) {
+    const QString text = decoder_.decode(bytes);
+    const bool alone = text.size() == 1 && text[0] != QChar::ReplacementCharacter &&
+                       text[0].unicode() != 0xFF9E && text[0].unicode() != 0xFF9F;
+    if (!alone) {
+      kinds_[code] = Kind::Irregular;
+      return;
+    }
+    const QString folded = foldForSearch(text);
+    if (folded.size() == 1 && folded[0].unicode() != 0) {
+      kinds_[code] = Kind::Single;
+      single_[code] = folded[0].unicode();
+    } else {
+      kinds_[code] = Kind::Longer;
+      longer_.insert(code, folded);
+    }
+  }
+
+  std::vector<Kind> kinds_;
+  std::vector<char16_t> single_;
+  QHash<char16_t, QString> longer_;
+  QStringDecoder decoder_{"windows-31j", QStringConverter::Flag::Stateless};
+};
+
 // Tells whether a stored field holds the search text, comparing folded forms without
 // building a record or folding a field more than once.
 class FieldMatcher {
@@ -87,6 +151,8 @@ class FieldMatcher {
                  raw.end() ||
              asciiWanted_.isEmpty();
     }
+    codeFolded_.clear();
+    if (codes_.fold(raw, &codeFolded_)) return QStringView(codeFolded_).contains(wanted_);
     const QString text = decodeCp932(raw.toByteArray());
     if (text.contains(QChar(0xFF9E)) || text.contains(QChar(0xFF9F))) {
       return foldForSearch(text).contains(wanted_);
@@ -101,6 +167,8 @@ class FieldMatcher {
   bool wantedAscii_ = true;
   QByteArray asciiWanted_;
   QString folded_;
+  std::u16string codeFolded_;
+  CodeFolds codes_;
   CharacterFolds folds_;
 };
 

@@ -31,6 +31,15 @@ inline const char* findDelimiter(const char* p, const char* end) {
   while (p < end && !kDelimiters[static_cast<unsigned char>(*p)]) ++p;
   return p;
 }
+// The closing quote of a field, or end. Most fields are short: a plain loop first, memchr for
+// the long ones.
+inline const char* findQuote(const char* p, const char* end) {
+  const char* const shortEnd = end - p > 16 ? p + 16 : end;
+  while (p < shortEnd && *p != '"') ++p;
+  if (p < shortEnd || p == end) return p;
+  const auto* close = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+  return close ? close : end;
+}
 // What may trail the last record without being a record: blank lines, blanks and the old
 // end-of-file mark (Ctrl+Z).
 bool isTrailingFiller(char c) { return isBlank(c) || isLineEnd(c) || c == '\x1A'; }
@@ -82,6 +91,34 @@ inline bool parseField(const char* begin, const char* end, bool atEof,
   } else {
     out->next = delimiter + 1;
   }
+  return true;
+}
+
+// parseField as if more of the file were to come, written out for the loops that pass over
+// whole records in the buffer: false when the field may go on past end (the careful path then
+// reads more of the file or meets its end).
+[[gnu::always_inline]] inline bool parseFieldInBuffer(const char* p, const char* end,
+                                                      DataFileReader::Parsed* out) {
+  while (p < end && isBlank(*p)) ++p;
+  if (p == end) return false;
+  const char* delimiter = nullptr;
+  if (*p == '"') {
+    const char* close = findQuote(p + 1, end);
+    if (close == end) return false;
+    out->value = p + 1;
+    out->valueEnd = close;
+    out->quoted = true;
+    delimiter = findDelimiter(close + 1, end);
+  } else {
+    delimiter = findDelimiter(p, end);
+    const char* valueEnd = delimiter;
+    while (valueEnd > p && isBlank(valueEnd[-1])) --valueEnd;
+    out->value = p;
+    out->valueEnd = valueEnd;
+    out->quoted = false;
+  }
+  if (delimiter == end || (*delimiter == '\r' && delimiter + 1 == end)) return false;
+  out->next = delimiter + 1 + (*delimiter == '\r' && delimiter[1] == '\n' ? 1 : 0);
   return true;
 }
 
@@ -167,6 +204,11 @@ bool DataFileReader::atEnd() {
 }
 
 bool DataFileReader::parseNext(Parsed* parsed) {
+  const char* const buffered = buffer_.constData();
+  if (parseFieldInBuffer(buffered + pos_, buffered + buffer_.size(), parsed)) {
+    pos_ = parsed->next - buffered;
+    return true;
+  }
   for (;;) {
     const char* data = buffer_.constData();
     const char* begin = data + pos_;
@@ -193,28 +235,14 @@ bool DataFileReader::readFieldView(QByteArrayView* view) {
 bool DataFileReader::skipFields(int count) {
   // Scans pass over most records of a large file, so the fields that lie wholly in the buffer
   // are skipped in one tight loop; a field that may go on past the buffer is left to the
-  // careful path below, which reads more of the file.
-  const char* data = buffer_.constData();
-  const char* p = data + pos_;
+  // careful path, which reads more of the file.
+  const char* const data = buffer_.constData();
   const char* const end = data + buffer_.size();
+  const char* p = data + pos_;
   int skipped = 0;
-  while (skipped < count) {
-    const char* q = p;
-    while (q < end && isBlank(*q)) ++q;
-    if (q == end) break;
-    if (*q == '"') {
-      ++q;
-      while (q < end && *q != '"') ++q;
-      if (q == end) break;
-      ++q;
-    }
-    while (q < end && !kDelimiters[static_cast<unsigned char>(*q)]) ++q;
-    if (q == end || (*q == '\r' && q + 1 == end)) break;
-    p = q + 1 + (*q == '\r' && q[1] == '\n' ? 1 : 0);
-    ++skipped;
-  }
-  pos_ = p - data;
   Parsed parsed;
+  for (; skipped < count && parseFieldInBuffer(p, end, &parsed); ++skipped) p = parsed.next;
+  pos_ = p - data;
   for (; skipped < count; ++skipped) {
     if (!parseNext(&parsed)) return false;
   }
@@ -243,6 +271,24 @@ bool DataFileReader::readFieldSpan(Span* span) {
   if (!parseNext(&parsed)) return false;
   const char* base = buffer_.constData() + keep_;
   *span = Span{parsed.value - base, parsed.valueEnd - base, parsed.quoted};
+  return true;
+}
+
+bool DataFileReader::readFieldSpans(int count, Span* spans) {
+  const char* const data = buffer_.constData();
+  const char* const end = data + buffer_.size();
+  const char* const base = data + keep_;
+  const char* p = data + pos_;
+  int done = 0;
+  Parsed parsed;
+  for (; done < count && parseFieldInBuffer(p, end, &parsed); ++done) {
+    spans[done] = Span{parsed.value - base, parsed.valueEnd - base, parsed.quoted};
+    p = parsed.next;
+  }
+  pos_ = p - data;
+  for (; done < count; ++done) {
+    if (!readFieldSpan(&spans[done])) return false;
+  }
   return true;
 }
 

@@ -45,6 +45,9 @@ class DataFileReader {
   };
   // Reads the next field and tells where it lies among the kept bytes.
   bool readFieldSpan(Span* span);
+  // Reads the next `count` fields and tells where they lie among the kept bytes: the fields
+  // that lie wholly in the buffer are parsed in one tight loop, for scans over every record.
+  bool readFieldSpans(int count, Span* spans);
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 

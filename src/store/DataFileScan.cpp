@@ -35,14 +35,7 @@ Status scanScheduleViews(const QString& path,
   ScheduleRecordView view;
   while (!reader.atEnd()) {
     reader.keepFromHere();
-    bool complete = true;
-    for (DataFileReader::Span& span : spans) {
-      if (!reader.readFieldSpan(&span)) {
-        complete = false;
-        break;
-      }
-    }
-    if (!complete) break;
+    if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) break;
     // The buffer may have moved while the record was read: views are made at its end.
     const char* base = reader.kept().data();
     for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
