@@ -201,6 +201,43 @@ class SearchTest : public QObject {
     QCOMPARE(days(result), QStringList{"01"});
   }
 
+  // Stored bytes as the search reads them character by character: a trail byte that looks
+  // like ASCII belongs to its kanji, the two codes of one kanji are one character, a code may
+  // fold to several characters, and bytes that are no character do not hide the text beside.
+  void storedCodes_data() {
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("kanji at ED 40") << QByteArray("\xED\x40") << u"纊"_qs << true;
+    QTest::newRow("same kanji at FA 5C") << QByteArray("\xFA\x5C") << u"纊"_qs << true;
+    QTest::newRow("trail byte 5C is no backslash") << QByteArray("\x95\x5C") << u"\\"_qs << false;
+    QTest::newRow("kanji with trail 5C") << QByteArray("\x95\x5C") << u"表"_qs << true;
+    QTest::newRow("letters beside a kanji fold") << QByteArray(
+                                                        "\x95\x5C"
+                                                        "ABC")
+                                                 << u"abc"_qs << true;
+    QTest::newRow("one code, two kanji") << QByteArray("\x87\x7E") << u"平成"_qs << true;
+    QTest::newRow("half-width beside full-width")
+        << QByteArray("\x82\xA0\xB1") << u"アア"_qs << true;
+    QTest::newRow("lead byte at the end") << QByteArray(
+                                                 "\x82\xA0"
+                                                 "ab\x82")
+                                          << u"あab"_qs << true;
+    QTest::newRow("lead byte with a bad trail") << QByteArray("\x82\x20xy") << u"xy"_qs << true;
+    QTest::newRow("kana is not its neighbour") << QByteArray("\x82\xA0") << u"い"_qs << false;
+  }
+  void storedCodes() {
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, typed);
+    QFETCH(bool, found);
+    const QString path = dir_.filePath("codes.dat");
+    writeBytes(path, entry("2024/04/01", stored, "", "0") + entry("2024/04/02", "z", "", "0") +
+                         kMarkerLine);
+    const SearchResult result = searchSchedule(path, SearchBySubject, typed);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QCOMPARE(days(result), found ? QStringList{"01"} : QStringList{});
+  }
+
  private:
   QString dataFile() const { return dir_.filePath("search.dat"); }
 
