@@ -17,41 +17,14 @@ namespace {
 
 constexpr qint64 kChunkSize = 256 * 1024;
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+using dataFileParsing::findDelimiter;
+using dataFileParsing::isBlank;
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
-// One lookup per byte in the hot loops.
-constexpr std::array<bool, 256> kDelimiters = [] {
-  std::array<bool, 256> table{};
-  table[static_cast<unsigned char>(',')] = true;
-  table[static_cast<unsigned char>('\r')] = true;
-  table[static_cast<unsigned char>('\n')] = true;
-  return table;
-}();
-inline const char* findDelimiter(const char* p, const char* end) {
-  while (p < end && !kDelimiters[static_cast<unsigned char>(*p)]) ++p;
-  return p;
-}
-// The closing quote of a field, or end. Most fields are short: a plain loop first, memchr for
-// the long ones.
-inline const char* findQuote(const char* p, const char* end) {
-  const char* const shortEnd = end - p > 16 ? p + 16 : end;
-  while (p < shortEnd && *p != '"') ++p;
-  if (p < shortEnd || p == end) return p;
-  const auto* close = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
-  return close ? close : end;
-}
 // What may trail the last record without being a record: blank lines, blanks and the old
 // end-of-file mark (Ctrl+Z).
 bool isTrailingFiller(char c) { return isBlank(c) || isLineEnd(c) || c == '\x1A'; }
 
 }  // namespace
-
-struct DataFileReader::Parsed {
-  const char* value = nullptr;
-  const char* valueEnd = nullptr;
-  bool quoted = false;
-  const char* next = nullptr;  // after the delimiter
-};
 
 namespace {
 
@@ -91,34 +64,6 @@ inline bool parseField(const char* begin, const char* end, bool atEof,
   } else {
     out->next = delimiter + 1;
   }
-  return true;
-}
-
-// parseField as if more of the file were to come, written out for the loops that pass over
-// whole records in the buffer: false when the field may go on past end (the careful path then
-// reads more of the file or meets its end).
-[[gnu::always_inline]] inline bool parseFieldInBuffer(const char* p, const char* end,
-                                                      DataFileReader::Parsed* out) {
-  while (p < end && isBlank(*p)) ++p;
-  if (p == end) return false;
-  const char* delimiter = nullptr;
-  if (*p == '"') {
-    const char* close = findQuote(p + 1, end);
-    if (close == end) return false;
-    out->value = p + 1;
-    out->valueEnd = close;
-    out->quoted = true;
-    delimiter = findDelimiter(close + 1, end);
-  } else {
-    delimiter = findDelimiter(p, end);
-    const char* valueEnd = delimiter;
-    while (valueEnd > p && isBlank(valueEnd[-1])) --valueEnd;
-    out->value = p;
-    out->valueEnd = valueEnd;
-    out->quoted = false;
-  }
-  if (delimiter == end || (*delimiter == '\r' && delimiter + 1 == end)) return false;
-  out->next = delimiter + 1 + (*delimiter == '\r' && delimiter[1] == '\n' ? 1 : 0);
   return true;
 }
 
@@ -205,7 +150,7 @@ bool DataFileReader::atEnd() {
 
 bool DataFileReader::parseNext(Parsed* parsed) {
   const char* const buffered = buffer_.constData();
-  if (parseFieldInBuffer(buffered + pos_, buffered + buffer_.size(), parsed)) {
+  if (parseInBuffer(buffered + pos_, buffered + buffer_.size(), parsed)) {
     pos_ = parsed->next - buffered;
     return true;
   }
@@ -241,7 +186,7 @@ bool DataFileReader::skipFields(int count) {
   const char* p = data + pos_;
   int skipped = 0;
   Parsed parsed;
-  for (; skipped < count && parseFieldInBuffer(p, end, &parsed); ++skipped) p = parsed.next;
+  for (; skipped < count && parseInBuffer(p, end, &parsed); ++skipped) p = parsed.next;
   pos_ = p - data;
   for (; skipped < count; ++skipped) {
     if (!parseNext(&parsed)) return false;
@@ -281,7 +226,7 @@ bool DataFileReader::readFieldSpans(int count, Span* spans) {
   const char* p = data + pos_;
   int done = 0;
   Parsed parsed;
-  for (; done < count && parseFieldInBuffer(p, end, &parsed); ++done) {
+  for (; done < count && parseInBuffer(p, end, &parsed); ++done) {
     spans[done] = Span{parsed.value - base, parsed.valueEnd - base, parsed.quoted};
     p = parsed.next;
   }

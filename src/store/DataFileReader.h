@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "store/Record.h"
 
@@ -18,7 +20,17 @@
 class DataFileReader {
  public:
   // Where one field lies in the buffer.
-  struct Parsed;
+  struct Parsed {
+    const char* value = nullptr;
+    const char* valueEnd = nullptr;
+    bool quoted = false;
+    const char* next = nullptr;  // after the delimiter
+  };
+  // parseField over the buffer alone, as if more of the file were to come, for the loops that
+  // pass over whole records: false when the field may go on past end (the careful path then
+  // reads more of the file or meets its end).
+  [[gnu::always_inline]] static inline bool parseInBuffer(const char* p, const char* end,
+                                                          Parsed* out);
 
   explicit DataFileReader(QString path);
 
@@ -48,6 +60,15 @@ class DataFileReader {
   // Reads the next `count` fields and tells where they lie among the kept bytes: the fields
   // that lie wholly in the buffer are parsed in one tight loop, for scans over every record.
   bool readFieldSpans(int count, Span* spans);
+  // Passes over whole records of fieldCount fields (at most 8) that lie in the buffer, reading
+  // more of the file as needed: visit(views) sees the fields of each and returns true to pass
+  // on, false to stop before that record, which is left unread. It also stops, leaving the
+  // rest to the caller's careful reads, at the end of the file, at an error and at a record
+  // that starts with a blank or a line end (where atEnd() must decide). The views are valid
+  // during the call only; what keepFromHere() kept is let go. For scans that look at a few
+  // fields of most records.
+  template <typename Visit>
+  void passRecords(int fieldCount, Visit&& visit);
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 
@@ -82,6 +103,7 @@ class DataFileReader {
  private:
   // Reads more of the file after what is buffered; false at the end or on an error.
   bool fill();
+
   bool parseNext(Parsed* parsed);
   bool fail(const QString& reason);
 
@@ -97,3 +119,91 @@ class DataFileReader {
   bool endedInsideQuotes_ = false;
   QString error_;
 };
+
+namespace dataFileParsing {
+
+inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+// One lookup per byte in the hot loops.
+inline constexpr std::array<bool, 256> kDelimiters = [] {
+  std::array<bool, 256> table{};
+  table[static_cast<unsigned char>(',')] = true;
+  table[static_cast<unsigned char>('\r')] = true;
+  table[static_cast<unsigned char>('\n')] = true;
+  return table;
+}();
+inline const char* findDelimiter(const char* p, const char* end) {
+  while (p < end && !kDelimiters[static_cast<unsigned char>(*p)]) ++p;
+  return p;
+}
+// The closing quote of a field, or end. Most fields are short: a plain loop first, memchr for
+// the long ones.
+inline const char* findQuote(const char* p, const char* end) {
+  const char* const shortEnd = end - p > 16 ? p + 16 : end;
+  while (p < shortEnd && *p != '"') ++p;
+  if (p < shortEnd || p == end) return p;
+  const auto* close = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+  return close ? close : end;
+}
+
+}  // namespace dataFileParsing
+
+bool DataFileReader::parseInBuffer(const char* p, const char* end, Parsed* out) {
+  using namespace dataFileParsing;
+  while (p < end && isBlank(*p)) ++p;
+  if (p == end) return false;
+  const char* delimiter = nullptr;
+  if (*p == '"') {
+    const char* close = findQuote(p + 1, end);
+    if (close == end) return false;
+    out->value = p + 1;
+    out->valueEnd = close;
+    out->quoted = true;
+    delimiter = findDelimiter(close + 1, end);
+  } else {
+    delimiter = findDelimiter(p, end);
+    const char* valueEnd = delimiter;
+    while (valueEnd > p && isBlank(valueEnd[-1])) --valueEnd;
+    out->value = p;
+    out->valueEnd = valueEnd;
+    out->quoted = false;
+  }
+  if (delimiter == end || (*delimiter == '\r' && delimiter + 1 == end)) return false;
+  out->next = delimiter + 1 + (*delimiter == '\r' && delimiter[1] == '\n' ? 1 : 0);
+  return true;
+}
+
+template <typename Visit>
+void DataFileReader::passRecords(int fieldCount, Visit&& visit) {
+  QByteArrayView views[8];
+  fieldCount = std::min(fieldCount, 8);
+  keep_ = -1;
+  for (;;) {
+    const char* const data = buffer_.constData();
+    const char* const end = data + buffer_.size();
+    const char* p = data + pos_;
+    for (;;) {
+      if (p == end) break;
+      const char first = *p;
+      if (first == ' ' || first == '\t' || first == '\r' || first == '\n' || first == '\x1A') {
+        pos_ = p - data;
+        return;
+      }
+      const char* q = p;
+      int done = 0;
+      Parsed parsed;
+      for (; done < fieldCount && parseInBuffer(q, end, &parsed); ++done) {
+        views[done] = QByteArrayView(parsed.value, parsed.valueEnd - parsed.value);
+        q = parsed.next;
+      }
+      if (done < fieldCount) break;
+      if (!visit(static_cast<const QByteArrayView*>(views))) {
+        pos_ = p - data;
+        return;
+      }
+      p = q;
+    }
+    pos_ = p - data;
+    // A record runs past the buffer: read on, keeping its start.
+    if (!fill()) return;
+  }
+}

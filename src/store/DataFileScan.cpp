@@ -63,6 +63,13 @@ Status scanMonth(const QString& path, int year, int month,
   QList<Field> fields(ScheduleRecord::kFieldCount);
   bool met = false;
   while (!reader.atEnd()) {
+    if (!met) {
+      // The records before the month, in one tight pass.
+      reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
+        return record[0] != kTimerMarkerText && !record[0].startsWith(key);
+      });
+      if (reader.atEnd()) break;
+    }
     // Only the date decides; the other fields of a record outside the month are skipped.
     QByteArrayView date;
     if (!reader.readFieldView(&date)) break;
@@ -91,6 +98,10 @@ Status scanTimers(const QString& path, const std::function<void(const TimerRecor
   while (!reader.atEnd()) {
     if (!inTimers) {
       // Schedule records are passed over: only the first field is looked at.
+      reader.passRecords(ScheduleRecord::kFieldCount, [](const QByteArrayView* record) {
+        return record[0] != kTimerMarkerText;
+      });
+      if (reader.atEnd()) break;
       QByteArrayView first;
       if (!reader.readFieldView(&first)) break;
       inTimers = first == kTimerMarkerText;

@@ -88,6 +88,14 @@ bool needsRewrite(const QString& path, const PurgeRules& rules) {
   QByteArrayView view;
   bool markerSeen = false;
   while (!reader.atEnd()) {
+    // Entries the tidy-up keeps as they stand, in one tight pass; the careful reads below
+    // look again at the record it stops at.
+    reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
+      if (record[0] == kTimerMarkerText) return false;
+      const std::optional<int> key = canonicalDateKey(record[0]);
+      return key && !(isSet(record[3]) && isSet(record[4]) && rules.dropsEntry(*key));
+    });
+    if (reader.atEnd()) break;
     reader.keepFromHere();
     if (!reader.readFieldView(&view)) return true;
     if (view == kTimerMarkerText) {

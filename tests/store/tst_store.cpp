@@ -361,6 +361,66 @@ class StoreTest : public QObject {
     QVERIFY(status.message().contains("見つかりません"));
   }
 
+  // The scans pass over most records in one tight loop and read the rest field by field; both
+  // must see the same records, also where a quoted field holds a comma, a line end or the
+  // marker's text, where a line lends fields to the next, and across the reader's 256 KiB
+  // chunks (the rows with filler put the lines past the first chunk).
+  void fastPassesReadAsFieldsDo_data() {
+    QTest::addColumn<int>("filler");
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArrayList>("maySubjects");
+    QTest::addColumn<int>("timerCount");  // -1: the timer scan fails
+    QTest::addColumn<bool>("tidy");
+    const QByteArray marker = kTimerMarkerText;
+    for (const int filler : {0, 20000}) {
+      const QByteArray suffix = filler ? " after filler" : "";
+      QTest::newRow("marker's text in a subject" + suffix)
+          << filler << line("\"2001/05/02\",\"" + marker + "\",\"\",0,0") << QByteArrayList{marker}
+          << 1 << true;
+      QTest::newRow("CR LF inside a content" + suffix)
+          << filler << line("\"2001/05/02\",\"a\",\"x\r\ny\",0,0") << QByteArrayList{"a"} << 1
+          << true;
+      QTest::newRow("comma inside a subject" + suffix)
+          << filler << line("\"2001/05/02\",\"a,b\",\"\",0,0") << QByteArrayList{"a,b"} << 1
+          << true;
+      QTest::newRow("four fields lend from the next line" + suffix)
+          << filler << line("\"2001/05/02\",\"a\",\"\",0") + line("\"2001/05/01\",\"b\",\"\",0,0")
+          << QByteArrayList{"a"} << -1 << false;
+      QTest::newRow("blank line is a field" + suffix)
+          << filler
+          << line("\"2001/05/02\",\"a\",\"\",0,0") + "\r\n" + line("\"2001/05/01\",\"b\",\"\",0,0")
+          << QByteArrayList{"a"} << -1 << false;
+    }
+  }
+  void fastPassesReadAsFieldsDo() {
+    QFETCH(int, filler);
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArrayList, maySubjects);
+    QFETCH(int, timerCount);
+    QFETCH(bool, tidy);
+    QByteArray bytes;
+    for (int i = 0; i < filler; ++i) bytes += line("\"2001/06/15\",\"f\",\"\",0,0");
+    bytes += lines + kMarkerLine + line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QString path = file("fast.dat");
+    writeBytes(path, bytes);
+
+    QByteArrayList subjects;
+    QVERIFY(scanMonth(path, 2001, 5, [&](const ScheduleRecord& r) {
+              subjects.append(r.Subject.raw);
+            }).isOk());
+    QCOMPARE(subjects, maySubjects);
+    Status status = Status::success();
+    const QList<TimerRecord> found = timers(path, &status);
+    // -1: the marker is no record's first field, and the file ends inside a record.
+    QCOMPARE(status.isOk(), timerCount >= 0);
+    if (timerCount >= 0) QCOMPARE(found.size(), timerCount);
+    if (timerCount > 0) QCOMPARE(found[0].TimerTitle.raw, QByteArray("t1"));
+    if (!tidy) return;
+    QVERIFY(
+        purgeDataFile(path, QDate(2001, 5, 1), QDateTime(QDate(2001, 5, 1), QTime(0, 0))).isOk());
+    QCOMPARE(readBytes(path), bytes);
+  }
+
   void junkNeverCrashesOrHangs_data() {
     QTest::addColumn<QByteArray>("bytes");
     QByteArray binary;
