@@ -1,7 +1,8 @@
 // libFuzzer target: any bytes as a data file. The readers must neither crash nor hang, and
 // copying what was read must be stable: a copy of a copy is byte-identical to the copy. The
 // rewrite, which copies records as the bytes they stand in, must leave every record reading
-// as it did, and a second rewrite must change nothing.
+// as it did, and a second rewrite must change nothing; steps that copy most records without
+// reading them into records must write what they write when they read every record.
 #include <unistd.h>
 #include <QByteArray>
 #include <QDir>
@@ -63,6 +64,29 @@ QList<TimerRecord> timersReadInFull(const QString& path, bool* ok) {
   return timers;
 }
 
+// A rewrite whose steps say which records they keep as they stand writes what the steps
+// alone write.
+QByteArray rewrittenWith(const QString& path, const QByteArray& bytes, bool keeps) {
+  store(path, bytes);
+  RewriteSteps steps;
+  steps.schedule = [](const ScheduleRecord& r, RecordSink& sink) {
+    if (!r.Subject.raw.startsWith('x')) sink.write(r);
+  };
+  steps.timer = [](const TimerRecord& r, RecordSink& sink) {
+    if (!r.TimerTitle.raw.startsWith('x')) sink.write(r);
+  };
+  if (keeps) {
+    steps.keepsSchedule = [](const QByteArrayView* f) {
+      return !f[1].startsWith('x') && f[0].size() % 2 == 0;
+    };
+    steps.keepsTimer = [](const QByteArrayView* f) { return !f[0].startsWith('x'); };
+  }
+  if (!rewriteDataFile(path, steps).status) return "failed";
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) std::abort();
+  return file.readAll();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -80,6 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)scanTimers(path, [&](const TimerRecord& r) {
     seen += static_cast<int>(r.TimerTitle.toText().size() > 0);
   });
+
+  const QByteArray original(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  if (rewrittenWith(path, original, true) != rewrittenWith(path, original, false)) std::abort();
+  store(path, original);
 
   const QByteArray copy = copyOf(path);
   if (copy.isEmpty()) return 0;  // unreadable input: nothing would be written

@@ -68,7 +68,17 @@ class DataFileReader {
   // during the call only; what keepFromHere() kept is let go. For scans that look at a few
   // fields of most records.
   template <typename Visit>
-  void passRecords(int fieldCount, Visit&& visit);
+  void passRecords(int fieldCount, Visit&& visit) {
+    keep_ = -1;
+    passOver(fieldCount, visit, true);
+  }
+  // passRecords for a caller that copies the records it passes over as they stand: their bytes
+  // are added to what keepFromHere() keeps, and it stops at the end of the buffer instead of
+  // reading on, so that the caller hands them on before the buffer grows.
+  template <typename Visit>
+  void keepRecords(int fieldCount, Visit&& visit) {
+    passOver(fieldCount, visit, false);
+  }
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 
@@ -105,6 +115,8 @@ class DataFileReader {
   bool fill();
 
   bool parseNext(Parsed* parsed);
+  template <typename Visit>
+  void passOver(int fieldCount, Visit& visit, bool readOn);
   bool fail(const QString& reason);
 
   QString path_;
@@ -173,10 +185,9 @@ bool DataFileReader::parseInBuffer(const char* p, const char* end, Parsed* out) 
 }
 
 template <typename Visit>
-void DataFileReader::passRecords(int fieldCount, Visit&& visit) {
+void DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
   QByteArrayView views[8];
   fieldCount = std::min(fieldCount, 8);
-  keep_ = -1;
   for (;;) {
     const char* const data = buffer_.constData();
     const char* const end = data + buffer_.size();
@@ -204,6 +215,6 @@ void DataFileReader::passRecords(int fieldCount, Visit&& visit) {
     }
     pos_ = p - data;
     // A record runs past the buffer: read on, keeping its start.
-    if (!fill()) return;
+    if (!readOn || !fill()) return;
   }
 }

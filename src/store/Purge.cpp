@@ -67,6 +67,11 @@ class PurgeRules {
         .arg(quotedPath(path_), textOf(raw));
   }
   bool dropsEntry(int key) const { return key < threshold_; }
+  // An entry the tidy-up keeps exactly as it stands, from the bytes of its fields.
+  bool keepsEntryAsItStands(const QByteArrayView* fields) const {
+    const std::optional<int> key = canonicalDateKey(fields[0]);
+    return key && !(isSet(fields[3]) && isSet(fields[4]) && dropsEntry(*key));
+  }
   bool dropsTimer(QByteArrayView kind, QByteArrayView year, QByteArrayView month,
                   QByteArrayView day, QByteArrayView hour, QByteArrayView minute) const {
     if (!isOnceOnly(kind)) return false;
@@ -91,9 +96,7 @@ bool needsRewrite(const QString& path, const PurgeRules& rules) {
     // Entries the tidy-up keeps as they stand, in one tight pass; the careful reads below
     // look again at the record it stops at.
     reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
-      if (record[0] == kTimerMarkerText) return false;
-      const std::optional<int> key = canonicalDateKey(record[0]);
-      return key && !(isSet(record[3]) && isSet(record[4]) && rules.dropsEntry(*key));
+      return record[0] != kTimerMarkerText && rules.keepsEntryAsItStands(record);
     });
     if (reader.atEnd()) break;
     reader.keepFromHere();
@@ -162,6 +165,13 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
     ScheduleRecord kept = record;
     kept.EntryDate = Field::text(formatDate(*date.date, u"yyyy/mm/dd"));
     sink.write(kept);
+  };
+  // Entries with a canonical date that stay, and timers that stay, are copied without a step.
+  steps.keepsSchedule = [&](const QByteArrayView* fields) {
+    return rules.keepsEntryAsItStands(fields);
+  };
+  steps.keepsTimer = [&](const QByteArrayView* fields) {
+    return !rules.dropsTimer(fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]);
   };
   steps.timer = [&](const TimerRecord& timer, RecordSink& sink) {
     if (rules.dropsTimer(timer.TimerKind.raw, timer.TimerYearOrWeekday.raw, timer.TimerMonth.raw,

@@ -148,6 +148,16 @@ class RewriteRun {
     endRecord();
   }
 
+  // Whether the reader may pass records over into the pending run: nothing kept lies outside it.
+  bool canKeepRecords() const { return pending_ == reader_.kept().size(); }
+
+  // The records the reader passed over join the pending run as they stand.
+  void keptRecords() {
+    pending_ = recordStart_ = recordEnd_ = reader_.kept().size();
+    included_ = true;
+    if (pending_ >= kRunLimit) handOver();
+  }
+
   // Hands the pending run to the output.
   void handOver() {
     if (pending_ == 0) return;
@@ -221,6 +231,13 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
                                              &schedule.DeleteFlag};
   bool markerSeen = false;
   while (!reader.atEnd()) {
+    if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
+      reader.keepRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* fields) {
+        return fields[0] != kTimerMarkerText && steps.keepsSchedule(fields);
+      });
+      run.keptRecords();
+      if (reader.atEnd()) break;
+    }
     const qsizetype start = reader.kept().size();
     if (!steps.schedule || sink.copyRest_) {
       QByteArrayView first;
@@ -261,6 +278,11 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
       &timer.TimerTitle, &timer.TimerKind, &timer.TimerYearOrWeekday, &timer.TimerMonth,
       &timer.TimerDay,   &timer.TimerHour, &timer.TimerMinute,        &timer.TimerPicture};
   while (markerSeen && !reader.atEnd()) {
+    if (steps.timer && steps.keepsTimer && !sink.copyRest_ && run.canKeepRecords()) {
+      reader.keepRecords(TimerRecord::kFieldCount, steps.keepsTimer);
+      run.keptRecords();
+      if (reader.atEnd()) break;
+    }
     const qsizetype start = reader.kept().size();
     if (!steps.timer || sink.copyRest_) {
       if (!reader.skipFields(TimerRecord::kFieldCount)) break;

@@ -45,6 +45,11 @@ struct RewriteSteps {
   std::function<void(RecordSink&)> afterSchedule;
   std::function<void(const TimerRecord&, RecordSink&)> timer;
   std::function<void(RecordSink&)> afterTimers;
+  // Optional, for a step that keeps most records as they stand: told the bytes of a record's
+  // fields (without quotes and surrounding blanks), true when the step would write it unchanged.
+  // Such records are copied without being handed to the step; the others go to it as usual.
+  std::function<bool(const QByteArrayView* fields)> keepsSchedule;
+  std::function<bool(const QByteArrayView* fields)> keepsTimer;
 };
 
 // Reads the data file, passes every record through the steps and replaces the file with the

@@ -485,6 +485,55 @@ class StoreTest : public QObject {
     QCOMPARE(readBytes(path), line("\"2001/05/03\",\"a\",\"\",0,0") + kMarkerLine);
   }
 
+  // The purge copies the entries and timers it keeps as they stand without reading them into
+  // records, and hands only the others to its rules: around a dropped entry, a re-formatted
+  // date and a dropped timer, every other byte stays, also in the lines below and across the
+  // reader's 256 KiB chunks (the rows with filler).
+  void purgeCopiesWhatItKeepsAsItStands_data() {
+    QTest::addColumn<int>("filler");
+    QTest::addColumn<QByteArray>("kept");
+    const QByteArray marker = kTimerMarkerText;
+    for (const int filler : {0, 20000}) {
+      const QByteArray suffix = filler ? " after filler" : "";
+      QTest::newRow("two encodings of one character" + suffix)
+          << filler << line("\"2001/05/03\",\"\xED\x40\",\"\xFA\x5C\",\"1\",0");
+      QTest::newRow("blanks around bare flags" + suffix)
+          << filler << line("\"2001/05/03\",\"a\",\"\", 1 ,\t1 ");
+      QTest::newRow("CR LF and comma inside quotes" + suffix)
+          << filler << line("\"2001/05/02\",\"a,b\",\"x\r\ny\",0,0");
+      QTest::newRow("marker's text in a subject" + suffix)
+          << filler << line("\"2001/05/02\",\"" + marker + "\",\"\",0,0");
+      QTest::newRow("line ended by LF" + suffix)
+          << filler << QByteArray("\"2001/05/03\",\"a\",\"\",0,0\n");
+      QTest::newRow("six fields, then four" + suffix)
+          << filler
+          << QByteArray("\"2001/05/03\",\"a\",\"\",0,0,\"2001/05/02\",\"b\",\"\",1\r\n0\r\n");
+      QTest::newRow("bare date" + suffix) << filler << line("2001/05/03,\"a\",\"\",0,0");
+    }
+  }
+  void purgeCopiesWhatItKeepsAsItStands() {
+    QFETCH(int, filler);
+    QFETCH(QByteArray, kept);
+    QByteArray head;
+    for (int i = 0; i < filler; ++i) head += line("\"2001/06/15\",\"f\",\"\",1,0");
+    const QByteArray tail = line("\"2001/04/30\",\"\xED\x40\",\"\",1,0") +
+                            line("\"2001/05/01\",\"\",\"\",1,1");  // the threshold's own day
+    const QByteArray repeating = line("\"t\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QByteArray future = line("\"f\",\"0\",\"2001\",\"05\",\"01\",\"00\",\"01\",\"\"");
+    const QString path = file("purge.dat");
+    writeBytes(path, head + kept + line("\"2001/4/9\",\"c\",\"\",0,0") + tail +
+                         line("\"2001/04/30\",\"gone\",\"\",1,\"1\"") + kMarkerLine + repeating +
+                         line("\"past\",\"0\",\"2001\",\"04\",\"30\",\"23\",\"59\",\"\"") + future);
+    QList<TimerRecord> removed;
+    QVERIFY(purgeDataFile(path, QDate(2001, 5, 1), QDateTime(QDate(2001, 5, 1), QTime(0, 0, 59)),
+                          &removed)
+                .isOk());
+    QCOMPARE(readBytes(path), head + kept + line("\"2001/04/09\",\"c\",\"\",0,0") + tail +
+                                  kMarkerLine + repeating + future);
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(removed[0].TimerTitle.raw, QByteArray("past"));
+  }
+
   void purgeHandsBackTheOnceOnlyTimersItDropped() {
     const QString path = file();
     const QByteArray dentist =
