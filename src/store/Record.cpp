@@ -60,17 +60,19 @@ QByteArray encodeLine(const QList<Field>& fields) {
 }
 
 std::optional<int> canonicalDateKey(QByteArrayView raw) {
-  if (raw.size() != 10 || raw[4] != '/' || raw[7] != '/') return std::nullopt;
-  int digits[8];
-  int n = 0;
-  for (int i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    const char c = raw[i];
-    if (c < '0' || c > '9') return std::nullopt;
-    digits[n++] = c - '0';
+  if (raw.size() != 10) return std::nullopt;
+  const auto* p = reinterpret_cast<const unsigned char*>(raw.data());
+  if (p[4] != '/' || p[7] != '/') return std::nullopt;
+  // All eight digits checked at once, without a branch per byte: a byte below '0' wraps round.
+  const unsigned d[8] = {p[0] - 48u, p[1] - 48u, p[2] - 48u, p[3] - 48u,
+                         p[5] - 48u, p[6] - 48u, p[8] - 48u, p[9] - 48u};
+  if ((d[0] > 9) | (d[1] > 9) | (d[2] > 9) | (d[3] > 9) | (d[4] > 9) | (d[5] > 9) | (d[6] > 9) |
+      (d[7] > 9)) {
+    return std::nullopt;
   }
-  const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
-  const int month = digits[4] * 10 + digits[5];
-  const int day = digits[6] * 10 + digits[7];
+  const int year = static_cast<int>(d[0] * 1000 + d[1] * 100 + d[2] * 10 + d[3]);
+  const int month = static_cast<int>(d[4] * 10 + d[5]);
+  const int day = static_cast<int>(d[6] * 10 + d[7]);
   static constexpr int kDaysBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
   static constexpr int kLength[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   // There is no year 0 (the calendar the rest of the program uses knows none).

@@ -269,6 +269,35 @@ class StoreTest : public QObject {
     QCOMPARE(readBytes(path), source);
   }
 
+  // The key of a date the program wrote (year x 1000 + day of the year), and none for any other
+  // bytes: those take the slow way.
+  void canonicalDateKeyReadsOnlyTheProgramsForm_data() {
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<int>("key");  // -1: none
+    QTest::newRow("ordinary") << QByteArray("2001/05/03") << 2001123;
+    QTest::newRow("leap day") << QByteArray("2000/02/29") << 2000060;
+    QTest::newRow("after a leap day") << QByteArray("2004/03/01") << 2004061;
+    QTest::newRow("last day of a leap year") << QByteArray("2000/12/31") << 2000366;
+    QTest::newRow("leap day of a 400th year") << QByteArray("2400/02/29") << 2400060;
+    QTest::newRow("no leap day in 1900") << QByteArray("1900/02/29") << -1;
+    QTest::newRow("April 31st") << QByteArray("2001/04/31") << -1;
+    QTest::newRow("month 13") << QByteArray("2001/13/01") << -1;
+    QTest::newRow("month 0") << QByteArray("2001/00/10") << -1;
+    QTest::newRow("day 0") << QByteArray("2001/05/00") << -1;
+    QTest::newRow("year 0") << QByteArray("0000/01/01") << -1;
+    QTest::newRow("one-digit month") << QByteArray("2001/5/3") << -1;
+    QTest::newRow("dashes") << QByteArray("2001-05-03") << -1;
+    QTest::newRow("byte below 0") << QByteArray("200//05/03") << -1;
+    QTest::newRow("byte above 9") << QByteArray("2001/05/0:") << -1;
+    QTest::newRow("full-width digit's byte") << QByteArray("2001/05/\x82\x4F") << -1;
+    QTest::newRow("trailing blank") << QByteArray("2001/05/03 ") << -1;
+  }
+  void canonicalDateKeyReadsOnlyTheProgramsForm() {
+    QFETCH(QByteArray, raw);
+    QFETCH(int, key);
+    QCOMPARE(canonicalDateKey(raw).value_or(-1), key);
+  }
+
   void flagsCountByValueQuotedOrNot() {
     QVERIFY(Field::fromBytes("1", false).isSet());
     QVERIFY(Field::fromBytes("1", true).isSet());
