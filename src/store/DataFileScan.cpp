@@ -1,5 +1,7 @@
 #include "store/DataFileScan.h"
 
+#include <cstring>
+
 #include "store/DataFileReader.h"
 
 Status scanSchedule(const QString& path, const std::function<bool(const ScheduleRecord&)>& visit) {
@@ -58,6 +60,15 @@ QByteArray monthKey(int year, int month) {
 Status scanMonth(const QString& path, int year, int month,
                  const std::function<void(const ScheduleRecord&)>& visit) {
   const QByteArray key = monthKey(year, month);
+  // The usual "yyyy/mm" is compared as one number: the pass meets every record before the month.
+  quint64 packedKey = 0;
+  if (key.size() == 7) std::memcpy(&packedKey, key.constData(), 7);
+  const auto startsWithKey = [&](QByteArrayView date) {
+    if (key.size() != 7 || date.size() < 7) return date.startsWith(key);
+    quint64 head = 0;
+    std::memcpy(&head, date.data(), 7);
+    return head == packedKey;
+  };
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
   QList<Field> fields(ScheduleRecord::kFieldCount);
@@ -66,7 +77,7 @@ Status scanMonth(const QString& path, int year, int month,
     if (!met) {
       // The records before the month, in one tight pass.
       reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
-        return record[0] != kTimerMarkerText && !record[0].startsWith(key);
+        return record[0] != kTimerMarkerText && !startsWithKey(record[0]);
       });
       if (reader.atEnd()) break;
     }

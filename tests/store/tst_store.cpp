@@ -340,6 +340,36 @@ class StoreTest : public QObject {
     QCOMPARE(seen, QStringList({"first run", "first run too"}));
   }
 
+  // The month scan meets a month by the first bytes of the date, whatever follows them.
+  void monthScanMatchesTheDatesFirstBytes_data() {
+    QTest::addColumn<QByteArray>("date");
+    QTest::addColumn<int>("year");
+    QTest::addColumn<bool>("inMonth");
+    QTest::newRow("canonical") << QByteArray("2001/05/03") << 2001 << true;
+    QTest::newRow("one-digit day") << QByteArray("2001/05/3") << 2001 << true;
+    QTest::newRow("month alone") << QByteArray("2001/05") << 2001 << true;
+    QTest::newRow("too short") << QByteArray("2001/0") << 2001 << false;
+    QTest::newRow("one-digit month") << QByteArray("2001/5/03") << 2001 << false;
+    QTest::newRow("next month") << QByteArray("2001/06/05") << 2001 << false;
+    QTest::newRow("other decade") << QByteArray("2011/05/03") << 2001 << false;
+    QTest::newRow("five-digit year") << QByteArray("10000/05/03") << 10000 << true;
+    QTest::newRow("five-digit year, other month") << QByteArray("10000/06/03") << 10000 << false;
+    QTest::newRow("four of five digits") << QByteArray("1000/05/03") << 10000 << false;
+  }
+  void monthScanMatchesTheDatesFirstBytes() {
+    QFETCH(QByteArray, date);
+    QFETCH(int, year);
+    QFETCH(bool, inMonth);
+    const QString path = file();
+    writeBytes(path, line("\"1990/01/01\",\"before\",\"\",0,0") +
+                         line("\"" + date + "\",\"x\",\"\",0,0") + kMarkerLine);
+    QByteArrayList seen;
+    QVERIFY(scanMonth(path, year, 5, [&](const ScheduleRecord& r) {
+              seen.append(r.Subject.raw);
+            }).isOk());
+    QCOMPARE(seen, inMonth ? QByteArrayList{"x"} : QByteArrayList{});
+  }
+
   void shortLineBorrowsFieldsFromTheNextLine() {
     const QString path = file();
     writeBytes(path, line("\"2001/05/03\",\"a\",\"\"") + line("\"2001/05/02\",\"b\",\"\",0,0") +
