@@ -186,39 +186,55 @@ Run runOnce(const QString& program, const QString& dataFile, const FrameBuffer& 
            QString::number(startupArea.y() + startupArea.height() - 15), "click", "1"});
   const QString dialog = waitForWindow(QStringLiteral("^開く$"));
   if (dialog.isEmpty()) die("the open dialog did not show");
+  // No window manager runs on this screen: the keys go to the window that has the input focus,
+  // so the dialog is given it (the pointer too, in case the dialog moves once shown).
+  QThread::msleep(200);
   const QRect dialogArea = geometryOf(dialog);
   xdotool({"mousemove", QString::number(dialogArea.center().x()),
            QString::number(dialogArea.center().y())});
-  QThread::msleep(300);
-  xdotool({"type", "--delay", "1", copy});
-  QThread::msleep(300);
+  auto openTheCopy = [&] {
+    xdotool({"windowfocus", "--sync", dialog});
+    xdotool({"key", "ctrl+a"});
+    xdotool({"type", "--delay", "1", copy});
+    QThread::msleep(300);
+    xdotool({"key", "Return"});
+  };
+  openTheCopy();
 
   Run run;
   QElapsedTimer clock;
-  xdotool({"key", "Return"});
   clock.start();
-  // Under a heavy load a typed key can go astray: should the dialog stay, type the path again
-  // (the calibration run only; a timed run that needs this fails below).
-  if (reference->empty()) {
-    for (int attempt = 0; attempt < 3 && !waitForWindow(QStringLiteral("^開く$"), 100).isEmpty();
-         ++attempt) {
-      QThread::msleep(3000);
-      if (waitForWindow(QStringLiteral("^開く$"), 100).isEmpty()) break;
-      xdotool({"key", "ctrl+a"});
-      xdotool({"type", "--delay", "1", copy});
-      xdotool({"key", "Return"});
+  // Should a typed key still go astray (a heavy load), the dialog stays: the path is typed
+  // again, and a timed run counts from the Return that opened the file.
+  auto dialogStayed = [&] {
+    if (clock.elapsed() < 3000 || waitForWindow(QStringLiteral("^開く$"), 100).isEmpty()) {
+      return false;
     }
-  }
-  if (!reference->empty()) {
+    openTheCopy();
+    clock.restart();
+    return true;
+  };
+  if (reference->empty()) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      QThread::msleep(3000);
+      if (!dialogStayed()) break;
+    }
+  } else {
     // Painted: the main window's area shows what it showed when it was done (the clock's
     // seconds may differ).
     double best = 0;
+    int retypes = 0;
+    qint64 nextLook = 3000;
     while (clock.elapsed() < 30000) {
       const double same = share(screen.sample(*mainArea), *reference);
       best = std::max(best, same);
       if (same >= 0.97) {
         run.paintedMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
         break;
+      }
+      if (clock.elapsed() >= nextLook && retypes < 3) {
+        if (dialogStayed()) ++retypes;
+        nextLook = clock.elapsed() + 1000;
       }
       QThread::usleep(500);
     }
@@ -308,6 +324,13 @@ int main(int argc, char* argv[]) {
   environment.insert(QStringLiteral("DISPLAY"), display);
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
   environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+  // The screen answers before any program is started on it.
+  bool answering = false;
+  for (int i = 0; i < 100 && !answering; ++i) {
+    answering = !xdotool({"getdisplaygeometry"}, 2000).isEmpty();
+    if (!answering) QThread::msleep(100);
+  }
+  if (!answering) die("Xvfb on " + display + " does not answer");
 
   {
     const FrameBuffer screen(screenFolder.filePath(QStringLiteral("Xvfb_screen0")));
