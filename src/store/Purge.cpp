@@ -1,5 +1,7 @@
 #include "store/Purge.h"
 
+#include <array>
+
 #include "shared/DateFormat.h"
 #include "shared/Numeric.h"
 #include "store/Cp932.h"
@@ -90,37 +92,30 @@ class PurgeRules {
 bool needsRewrite(const QString& path, const PurgeRules& rules) {
   DataFileReader reader(path);
   if (!reader.open()) return true;  // the rewrite reports why
-  QByteArrayView view;
+  QList<Field> fields;
   bool markerSeen = false;
   while (!reader.atEnd()) {
-    // Entries the tidy-up keeps as they stand, in one tight pass; the careful reads below
-    // look again at the record it stops at.
+    // Entries the tidy-up keeps as they stand, in one tight pass; the careful read below looks
+    // again at the record it stops at.
     reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
       return record[0] != kTimerMarkerText && rules.keepsEntryAsItStands(record);
     });
     if (reader.atEnd()) break;
     reader.keepFromHere();
-    if (!reader.readFieldView(&view)) return true;
-    if (view == kTimerMarkerText) {
+    if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) return true;
+    if (TimerMarker::matches(fields[0])) {
       markerSeen = true;
-      if (!reader.skipFields(TimerMarker::kFieldCount - 1)) return true;
       // A marker written any other way is written again as the program writes it.
       static const QByteArray canonical = encodeLine(TimerMarker::fields());
       if (reader.kept() != canonical) return true;
       break;
     }
-    const std::optional<int> key = canonicalDateKey(view);
-    if (!key) return true;  // re-formatted, or reported as unreadable
-    if (!reader.skipFields(2)) return true;
-    QByteArrayView flag;
-    if (!reader.readFieldView(&flag)) return true;
-    const bool done = isSet(flag);
-    if (!reader.readFieldView(&flag)) return true;
-    if (done && isSet(flag) && rules.dropsEntry(*key)) return true;
+    const std::array<QByteArrayView, ScheduleRecord::kFieldCount> record{
+        fields[0].raw, fields[1].raw, fields[2].raw, fields[3].raw, fields[4].raw};
+    if (!rules.keepsEntryAsItStands(record.data())) return true;
   }
   reader.stopKeeping();
   if (!markerSeen) return true;  // gets its marker
-  QList<Field> fields;
   while (!reader.atEnd()) {
     if (!reader.readRecord(TimerRecord::kFieldCount, &fields)) return true;
     if (rules.dropsTimer(fields[1].raw, fields[2].raw, fields[3].raw, fields[4].raw, fields[5].raw,
