@@ -22,20 +22,14 @@
 #include "app/StartupWindow.h"
 #include "app/StatusIcon.h"
 #include "support/FakePlatform.h"
+#include "support/ProgramSession.h"
 #include "support/TestFiles.h"
 #include "ui/UiSupport.h"
 
 namespace {
 
-struct Session {
-  FakePlatform platform;
-  SharedState state;
-  int quits = 0;
-  AppContext context{state, platform, [this] { ++quits; }};
-  Program program{context};
-
+struct Session : ProgramSession {
   Session() { platform.clock = QDateTime(QDate(2026, 12, 9), QTime(7, 0, 30)); }
-  MainWindow* main() const { return program.mainWindow(); }
 };
 
 const QByteArray kSanpo("\x92\xA9\x82\xCC\x8E\x55\x95\xE0");  // 朝の散歩

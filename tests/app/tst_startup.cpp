@@ -12,25 +12,13 @@
 #include "app/Program.h"
 #include "app/StartupWindow.h"
 #include "support/FakePlatform.h"
+#include "support/ProgramSession.h"
 #include "support/TestFiles.h"
 #include "ui/UiSupport.h"
 
 namespace {
 
-// One run of the program against the fake platform.
-struct Session {
-  FakePlatform platform;
-  SharedState state;
-  int quits = 0;
-  AppContext context{state, platform, [this] { ++quits; }};
-  Program program{context};
-
-  StartupWindow* start() {
-    program.start();
-    return program.startupWindow();
-  }
-  MainWindow* main() const { return program.mainWindow(); }
-};
+using Session = ProgramSession;
 
 template <typename T>
 T* child(QWidget* window, const char* name) {
