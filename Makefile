@@ -8,6 +8,8 @@ JOBS       ?= 2
 FUZZ_SECONDS ?= 60
 PREFIX     ?= /usr/local
 SCALE      ?= 1
+# A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
+LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 .PHONY: all setup setup-test setup-package build run test test-asan fuzz bench screenshots \
         install package check-package format check-format clean
@@ -25,7 +27,7 @@ setup-package:
 	@bash scripts/setup.sh package
 
 $(BUILD)/CMakeCache.txt: | setup
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DYOTENNA_WERROR=ON
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DYOTENNA_WERROR=ON $(LAUNCHER)
 
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
@@ -56,7 +58,7 @@ check-package: setup-package
 	bash scripts/check_package.sh $(BUILD)
 
 test-asan: setup-test
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DYOTENNA_WERROR=ON -DYOTENNA_SANITIZE=ON -DYOTENNA_BENCH=OFF
+	cmake -S . -B $(ASAN_BUILD) $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DYOTENNA_WERROR=ON -DYOTENNA_SANITIZE=ON -DYOTENNA_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
