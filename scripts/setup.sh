@@ -15,6 +15,7 @@ run_packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libcanberra-dev
   libical-dev
+  libnova-dev libicu-dev
   fonts-noto-cjk
 )
 
@@ -31,6 +32,7 @@ test_packages=(
   clang-format
   python3
   python3-icalendar
+  python3-ephem
 )
 
 # The package: dependencies computed from the binary, and the checks of the installed files.
