@@ -87,6 +87,7 @@ fuzz: setup-test
 # where an fsync costs what it costs the user.
 bench: setup-test build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views
+	$(BUILD)/bench/bench_koyomi
 	rm -rf $(BUILD)/bench-data && mkdir -p $(BUILD)/bench-data
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_operations $(BUILD)/bench-data
 	$(BUILD)/bench/bench_program $(BUILD)/src/yotenna $(BUILD)/bench-data/b100000.dat \

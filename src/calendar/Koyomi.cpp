@@ -5,7 +5,7 @@
 #include <unicode/locid.h>
 #include <unicode/timezone.h>
 
-#include <QHash>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <map>
@@ -49,17 +49,38 @@ std::map<int, YearEvents> eventCache;
 std::map<int, std::vector<LunarMonth>> spanCache;
 std::map<int, std::unique_ptr<YearTable>> tableCache;
 
-const YearEvents& eventsLocked(int year) {
-  auto found = eventCache.find(year);
-  if (found != eventCache.end()) {
-    return found->second;
-  }
+YearEvents computeEvents(int year) {
   YearEvents events;
   if (year >= kFirstYear - 1 && year <= kLastYear + 2) {
     events.newMoons = astronomy::newMoonsOfYear(year);
     events.terms = astronomy::solarTermsOfYear(year);
   }
-  return eventCache.emplace(year, std::move(events)).first->second;
+  return events;
+}
+
+// The astronomy of the years is the slow part (tens of milliseconds a year): it runs without
+// the lock, so that a year computed ahead on another thread does not hold up the one a window
+// asks for.
+void ensureEvents(int fromYear, int toYear) {
+  for (int year = fromYear; year <= toYear; ++year) {
+    {
+      std::lock_guard lock(cacheMutex);
+      if (eventCache.count(year)) {
+        continue;
+      }
+    }
+    YearEvents events = computeEvents(year);
+    std::lock_guard lock(cacheMutex);
+    eventCache.emplace(year, std::move(events));
+  }
+}
+
+const YearEvents& eventsLocked(int year) {
+  auto found = eventCache.find(year);
+  if (found == eventCache.end()) {
+    found = eventCache.emplace(year, computeEvents(year)).first;
+  }
+  return found->second;
 }
 
 QDate termDate(int year, int longitude) {
@@ -282,6 +303,7 @@ DayMarks dayMarks(const QDate& date) {
   if (!covers(date)) {
     return {};
   }
+  ensureEvents(date.year() - 1, date.year() + 2);
   std::lock_guard lock(cacheMutex);
   const YearTable& table = tableLocked(date.year());
   return marksOf(table.days[static_cast<std::size_t>(table.first.daysTo(date))]);
@@ -297,6 +319,7 @@ QList<DayMarks> monthMarks(int year, int month) {
   if (year < kFirstYear || year > kLastYear) {
     return result;
   }
+  ensureEvents(year - 1, year + 2);
   std::lock_guard lock(cacheMutex);
   const YearTable& table = tableLocked(year);
   const auto offset = static_cast<std::size_t>(table.first.daysTo(first));
@@ -317,7 +340,36 @@ QString lunisolarText(const LunisolarDate& date) {
       .arg(date.day);
 }
 
+QString marksText(const DayMarks& marks, int kinds) {
+  if (!marks.valid) {
+    return {};
+  }
+  QStringList parts;
+  if (kinds & Rokuyo) {
+    parts.append(rokuyoName(marks.rokuyo));
+  }
+  if (kinds & LunisolarAndEra) {
+    parts.append(lunisolarText(marks.lunisolar));
+    if (!marks.era.isEmpty()) {
+      parts.append(marks.era);
+    }
+  }
+  if (kinds & Seasons) {
+    for (const SeasonMark& season : marks.seasons) {
+      parts.append(season.name);
+    }
+  }
+  return parts.join(QChar(0x3000));
+}
+
+void prepareYear(int year) {
+  if (year >= kFirstYear && year <= kLastYear) {
+    monthMarks(year, 1);
+  }
+}
+
 const YearEvents& yearEvents(int year) {
+  ensureEvents(year, year);
   std::lock_guard lock(cacheMutex);
   return eventsLocked(year);
 }

@@ -47,11 +47,23 @@ DayMarks dayMarks(const QDate& date);
 // The marks of every day of a month, day 1 first (entries outside the range are not valid).
 QList<DayMarks> monthMarks(int year, int month);
 
+// Computes a year's marks ahead (any thread; the windows ask for the years around the shown
+// one on a worker thread, so that moving to them costs nothing).
+void prepareYear(int year);
+
 // 大安, 赤口, 先勝, 友引, 先負, 仏滅 for 0..5.
 QString rokuyoName(int rokuyo);
 
 // 旧11月1日, 旧閏3月1日.
 QString lunisolarText(const LunisolarDate& date);
+
+// The kinds of marks the windows can show, each chosen on its own.
+enum MarkKind { Rokuyo = 1, LunisolarAndEra = 2, Seasons = 4 };
+
+// A day's marks of the chosen kinds joined by ideographic spaces, 「大安　旧11月1日　令和8年」
+// (the 六曜, the old date, the era year, then the terms and seasonal days); empty outside
+// the range or when no kind is chosen.
+QString marksText(const DayMarks& marks, int kinds);
 
 // The events a Gregorian year's marks were computed from (for 1872-2102; empty outside).
 struct YearEvents {
