@@ -1,6 +1,7 @@
 #include <QProcess>
 #include <QSet>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 
 #include "calendar/Koyomi.h"
@@ -292,6 +293,18 @@ void KoyomiTest::againstReference() {
     ++compared;
     QVERIFY2(same, line.constData());
   }
+  // The excepted days as runs "first..last".
+  QList<QDate> sorted(excepted.begin(), excepted.end());
+  std::sort(sorted.begin(), sorted.end());
+  QStringList runs;
+  for (qsizetype i = 0; i < sorted.size();) {
+    qsizetype j = i;
+    while (j + 1 < sorted.size() && sorted[j].daysTo(sorted[j + 1]) == 1) ++j;
+    runs.append(sorted[i].toString(Qt::ISODate) + QStringLiteral("..") +
+                sorted[j].toString(Qt::ISODate));
+    i = j + 1;
+  }
+  qInfo("excepted: %s", qPrintable(runs.join(' ')));
   qInfo(
       "%d days the same; %lld days excepted (a new moon or principal term within two minutes "
       "of midnight JST), %lld of them computed otherwise: %s",
