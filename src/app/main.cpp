@@ -6,6 +6,7 @@
 #include "app/Program.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
+#include "ui/MarkSettings.h"
 #include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
@@ -32,6 +33,8 @@ int main(int argc, char* argv[]) {
   DesktopPlatform platform;
   SharedState state;
   AppContext context{state, platform, [] { QApplication::exit(0); }};
+  context.shownMarks = loadShownMarks();
+  context.keepShownMarks = [](int kinds) { saveShownMarks(kinds); };
 
   Program program(context);
   if (!program.start(files.value(0))) return 0;
