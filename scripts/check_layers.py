@@ -17,6 +17,8 @@ import sys
 
 RANKS = {"shared": 0, "store": 1, "calendar": 2, "ui": 3,
          "alarm": 4, "editor": 4, "dialogs": 4, "exchange": 4, "app": 5}
+# A widgets/ folder whose core ranks below ui/ ranks with the other windows.
+FOLDER_RANKS = {"calendar/widgets": 4}
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
 
@@ -36,6 +38,11 @@ def folder_of(path):
     parts = path.split("/")
     unit = "/".join(parts[:2]) if len(parts) > 2 and parts[1] == "widgets" else parts[0]
     return parts[0], unit
+
+
+def rank_of(path):
+    layer, folder = folder_of(path)
+    return FOLDER_RANKS.get(folder, RANKS[layer])
 
 
 def is_widget_file(path):
@@ -112,7 +119,7 @@ def main():
                     if target_layer not in RANKS:
                         problems.append(f"{where}: unknown folder")
                         continue
-                    if RANKS[target_layer] > RANKS[layer]:
+                    if rank_of(target) > rank_of(path):
                         problems.append(f"{where}: {layer}/ includes upward into {target_layer}/")
                     if not is_widget_file(path) and is_widget_file(target):
                         problems.append(f"{where}: a core file includes a widget file")

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 #include "store/Record.h"
 #include "store/Status.h"
@@ -9,6 +10,24 @@
 // What the file-dialog component keeps between uses while the start-up window is loaded.
 struct FileDialogState {
   QString fileName;
+};
+
+// The steps of the start-up window's load that are not about the window: the program's drive
+// becomes the current one and today the selected date.
+void runStartupLoadSteps(AppContext& context);
+
+// The file dialogs of the main window's new and open. The start-up window held their state
+// until the hand-over and is gone after it; the first dialog of the run loads that state
+// afresh, and the load's steps run again: the selected date becomes today, once a run.
+class MainFileDialogs {
+ public:
+  explicit MainFileDialogs(AppContext& context) : context_(context) {}
+
+  FileDialogState& state();
+
+ private:
+  AppContext& context_;
+  std::optional<FileDialogState> state_;
 };
 
 enum class DialogOutcome { Chosen, Cancelled, Failed };

@@ -21,10 +21,10 @@
 
 #include "alarm/widgets/AlarmController.h"
 #include "alarm/widgets/AlarmPopup.h"
-#include "app/DateDialog.h"
-#include "app/HolidayCalendar.h"
 #include "app/MainWindow.h"
 #include "calendar/DateNavigation.h"
+#include "calendar/widgets/DateDialog.h"
+#include "calendar/widgets/HolidayCalendar.h"
 #include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
