@@ -29,7 +29,7 @@ void keepTimerHalf(EditorSnapshot& snapshot, const TimerInput& timer) {
   snapshot[SnapshotTimerHour] = timer.hourText;
   snapshot[SnapshotTimerMinute] = timer.minuteText;
   if (timer.kindIndex >= 0 && timer.kindIndex <= 2) {
-    snapshot[SnapshotTimerKind] = QString::number(timer.kindIndex);
+    snapshot[SnapshotTimerKind] = TimerView::kindField(timer.alarmKind()).toText();
   }
 }
 
