@@ -7,7 +7,8 @@
 #include "store/Status.h"
 #include "ui/AppContext.h"
 
-// What the file-dialog component keeps between uses while the start-up window is loaded.
+// What the file-dialog component keeps between uses (the start-up window's, then the main
+// window's MainFileDialogs).
 struct FileDialogState {
   QString fileName;
 };
@@ -36,8 +37,8 @@ enum class DialogOutcome { Chosen, Cancelled, Failed };
 QStringList dataFileFilters();
 
 // Lets the user name a new data file and creates it with the marker line alone. The file in
-// use changes only when the new file exists; a failure is shown to the user. The dialog is
-// the start-up window's, which keeps its state.
+// use changes only when the new file exists; a failure is shown to the user. `dialog` keeps
+// the dialog's state from one use to the next.
 DialogOutcome NewDataFile(AppContext& context, FileDialogState& dialog);
 
 // Lets the user choose an existing data file. Does not purge: the caller does that next.

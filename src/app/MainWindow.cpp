@@ -24,6 +24,7 @@
 #include "calendar/widgets/TimerListPanel.h"
 #include "dialogs/widgets/SearchWindow.h"
 #include "dialogs/widgets/UsageHelpWindow.h"
+#include "dialogs/VersionInfo.h"
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
 #include "exchange/widgets/ExchangeCommands.h"
@@ -53,7 +54,7 @@ constexpr std::array<MenuTitle, 5> kMenus{{{"File", "ファイル"},
 }  // namespace
 
 QList<Command> MainWindow::commandTable() {
-  auto move = [this](DateMove move) { return [this, move] { moveSelectedDate(move); }; };
+  auto dateMove = [this](DateMove move) { return [this, move] { moveSelectedDate(move); }; };
   return {
       {"File", "new", "新規作成", "Ctrl+Q", [this] { newDataFileCommand(); }, false, 1, 1,
        "新しいデータファイルを作ります"},
@@ -81,19 +82,19 @@ QList<Command> MainWindow::commandTable() {
        [this] { showMarks(koyomi::LunisolarAndEra); }, true},
       {"hyouzi", "koyomi(2)", "二十四節気・雑節を表示", "", [this] { showMarks(koyomi::Seasons); },
        true},
-      {"hennkou", "henka1", "一日前へ", "Ctrl+E", move(DateMove::DayBack), false, 8, 6,
+      {"hennkou", "henka1", "一日前へ", "Ctrl+E", dateMove(DateMove::DayBack), false, 8, 6,
        "前の日を表示します"},
-      {"hennkou", "henka2", "一日後へ", "Ctrl+R", move(DateMove::DayForward), false, 10, 8,
+      {"hennkou", "henka2", "一日後へ", "Ctrl+R", dateMove(DateMove::DayForward), false, 10, 8,
        "次の日を表示します"},
       {"hennkou", "S2", nullptr},
-      {"hennkou", "henka3", "一ヶ月前へ", "Ctrl+D", move(DateMove::MonthBack), false, 7, 5,
+      {"hennkou", "henka3", "一ヶ月前へ", "Ctrl+D", dateMove(DateMove::MonthBack), false, 7, 5,
        "一ヶ月前の同じ日を表示します"},
-      {"hennkou", "henka4", "一ヵ月後へ", "Ctrl+F", move(DateMove::MonthForward), false, 11, 9,
+      {"hennkou", "henka4", "一ヵ月後へ", "Ctrl+F", dateMove(DateMove::MonthForward), false, 11, 9,
        "一ヵ月後の同じ日を表示します"},
       {"hennkou", "S3", nullptr},
-      {"hennkou", "henka5", "一年前へ", "Ctrl+C", move(DateMove::YearBack), false, 6, 4,
+      {"hennkou", "henka5", "一年前へ", "Ctrl+C", dateMove(DateMove::YearBack), false, 6, 4,
        "一年前の同じ日を表示します"},
-      {"hennkou", "henka6", "一年後へ", "Ctrl+V", move(DateMove::YearForward), false, 12, 10,
+      {"hennkou", "henka6", "一年後へ", "Ctrl+V", dateMove(DateMove::YearForward), false, 12, 10,
        "一年後の同じ日を表示します"},
       {"hennkou", "S4", nullptr},
       {"hennkou", "henka7", "年月日指定", "Ctrl+T", [this] { openDateDialog(); }, false, 9, 7,
@@ -119,7 +120,7 @@ MainWindow::MainWindow(AppContext& context)
   marksWorker_->setMaxThreadCount(1);
   initResources();
   setObjectName(QStringLiteral("Form2"));
-  setWindowTitle(QStringLiteral("Yotenna Version 1.1.5"));
+  setWindowTitle(mainWindowCaption());
   makeFixedWindow(this, true);
 
   client_ = new QWidget(this);
@@ -213,7 +214,7 @@ void MainWindow::createClock() {
   clock_->setToolTip(QStringLiteral("現在の日付け"));
   // Its name is the time it shows (see showClockText); the tip describes it.
   clock_->setAccessibleDescription(clock_->toolTip());
-  // Beside the heading, where a screen reader's reading order finds it.
+  // Between the heading and the day list, the order in which a screen reader reads them.
   clock_->stackUnder(dayPanel_->list());
 }
 
