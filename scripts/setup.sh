@@ -37,6 +37,7 @@ test_packages=(
 package_packages=(
   dpkg-dev file
   desktop-file-utils appstream
+  lintian
 )
 
 case "$purpose" in

@@ -1,6 +1,6 @@
 #include <QApplication>
-#include <QCommandLineParser>
 
+#include "app/CommandLine.h"
 #include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
@@ -16,25 +16,16 @@ int main(int argc, char* argv[]) {
   // The installed desktop entry: Wayland compositors find the icon and name through it.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
   QApplication::setWindowIcon(applicationIcon());
+  // Before the windows' Japanese: the help and the mistakes speak the locale's language.
+  const QString file = readCommandLine(app);
   installJapaneseLanguage(app);
   installAccessibleInterfaces();
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("予定とタイマーの Yotenna"));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(
-      QStringLiteral("FILE"),
-      QStringLiteral("開くデータファイル（省略すると起動画面から選びます）"),
-      QStringLiteral("[FILE]"));
-  parser.process(app);
-  const QStringList files = parser.positionalArguments();
 
   DesktopPlatform platform;
   SharedState state;
   AppContext context{state, platform, [] { QApplication::exit(0); }};
 
   Program program(context);
-  if (!program.start(files.value(0))) return 0;
+  if (!program.start(file)) return 0;
   return QApplication::exec();
 }
