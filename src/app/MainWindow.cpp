@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QShortcut>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -154,8 +156,25 @@ MainWindow::MainWindow(AppContext& context) : context_(context) {
   alarms_ = new AlarmController(
       context_, *this, [this](const QString& text) { showClockText(text); }, this);
   connect(clockTimer_, &QTimer::timeout, alarms_, &AlarmController::tick);
+  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::keepTicksOnTheSecond);
+  clockTimer_->setTimerType(Qt::PreciseTimer);
   clockTimer_->start();
+  keepTicksOnTheSecond();
   alarms_->tick();
+}
+
+void MainWindow::keepTicksOnTheSecond() {
+  // The ticks fall just after each whole second, so that an alarm rings at the start of its
+  // minute rather than anywhere in its first second.
+  constexpr int kTickInterval = 1000;
+  constexpr int kAfterTheSecond = 5;
+  constexpr int kSlack = 20;
+  const int into = QTime::currentTime().msec();
+  if (into > kSlack) {
+    clockTimer_->start(kTickInterval - into + kAfterTheSecond);
+  } else if (clockTimer_->interval() != kTickInterval) {
+    clockTimer_->start(kTickInterval);
+  }
 }
 
 void MainWindow::showClockText(const QString& text) {

@@ -108,6 +108,7 @@ class MainWindow : public QMainWindow, public MainViews {
   bool listKeyPressed(const QKeyEvent& key);
   bool dayCellKeyPressed(const QKeyEvent& key);
   void showClockText(const QString& text);
+  void keepTicksOnTheSecond();
   void applyClientHeight(int windowHeightTwips);
   void fitTimerColumns();  // every column inside the list, at its texts' widths where they fit
   void clampSelectedDay();

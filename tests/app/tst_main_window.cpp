@@ -112,6 +112,18 @@ class MainWindowTest : public QObject {
  private slots:
   void initTestCase() { installJapaneseLanguage(*qApp); }
 
+  // The clock ticks just after each whole second, wherever in a second the program started:
+  // an alarm then rings at the start of its minute, not up to a second into it.
+  void clockTicksOnTheSecond() {
+    QTest::qWait(1000 - QTime::currentTime().msec() + 500);  // start half-way into a second
+    Fixture f(kMarkerLine, QDate(2001, 2, 10));
+    QList<int> into;
+    connect(f.find<QTimer>("Timer1"), &QTimer::timeout, this,
+            [&into] { into << QTime::currentTime().msec(); });
+    QTRY_VERIFY_WITH_TIMEOUT(into.size() >= 3, 5000);
+    for (const int ms : into) QVERIFY2(ms < 150, qPrintable(QString::number(ms)));
+  }
+
   void everyControlIsThereByName() {
     Fixture f(kMarkerLine, QDate(2001, 2, 10));
     QCOMPARE(f.window->objectName(), "Form2");
