@@ -1,10 +1,10 @@
-#include "app/DateDialog.h"
+#include "calendar/widgets/DateDialog.h"
 
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/HolidayCalendar.h"
+#include "calendar/widgets/HolidayCalendar.h"
 #include "ui/Contrast.h"
 #include "ui/UiSupport.h"
 
