@@ -11,7 +11,8 @@ SCALE      ?= 1
 # A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
 LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup setup-test setup-package build run test test-asan fuzz bench screenshots \
+.PHONY: all setup setup-test setup-desktop setup-package build run test test-desktop test-asan \
+        fuzz bench screenshots \
         install package check-package format check-format clean
 
 all: build
@@ -22,6 +23,9 @@ setup:
 
 setup-test:
 	@bash scripts/setup.sh test
+
+setup-desktop:
+	@bash scripts/setup.sh desktop
 
 setup-package:
 	@bash scripts/setup.sh package
@@ -41,6 +45,11 @@ run: setup $(BUILD)/CMakeCache.txt
 # left out; run them with `ctest -L slow` and `make check-package`.
 test: setup-test build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
+
+# On a real desktop: a headless GNOME Shell 43 (Xwayland), PulseAudio with a null sink, GNOME's
+# dark style. About two minutes; figures and pictures in $(BUILD)/desktop-test/.
+test-desktop: setup-desktop build
+	bash tests/desktop/run.sh $(BUILD)
 
 # Installs the program, its desktop entry, icons and metainfo under PREFIX (default /usr/local);
 # DESTDIR works as usual for staging.

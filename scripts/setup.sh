@@ -2,6 +2,7 @@
 # Installs the Debian packages Yotenna needs, by purpose:
 #   setup.sh run       building and running the program (`make run`)
 #   setup.sh test      the above, plus what the tests, the sanitizer build and the fuzzer need
+#   setup.sh desktop   the test set, plus a real desktop for the desktop tests (`make test-desktop`)
 #   setup.sh package   the above, plus what building and checking the .deb needs (`make package`)
 # Does nothing when everything is already there, so `make` stays fast on a set-up machine.
 # Add a package to the first set that needs it; each set includes the ones before it.
@@ -13,7 +14,7 @@ purpose=${1:-test}
 run_packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
-  libcanberra-dev
+  libcanberra-dev libcanberra-pulse
   libical-dev
   fonts-noto-cjk
 )
@@ -33,6 +34,16 @@ test_packages=(
   python3-icalendar
 )
 
+# The desktop tests: a headless GNOME Shell 43 (mutter, Xwayland, gjs for its notifications,
+# zenity as the window the user types in, gsettings to enable the test extension), a PulseAudio
+# server with a null sink recorded by parec and measured by sox, and the GTK platform theme for
+# GNOME's dark style.
+desktop_packages=(
+  gnome-shell mutter xwayland gjs zenity libglib2.0-bin gsettings-desktop-schemas
+  pulseaudio pulseaudio-utils sox
+  qt6-gtk-platformtheme adwaita-icon-theme sound-theme-freedesktop python3-gi
+)
+
 # The package: dependencies computed from the binary, and the checks of the installed files.
 package_packages=(
   dpkg-dev file
@@ -43,9 +54,13 @@ package_packages=(
 case "$purpose" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  package) packages=("${run_packages[@]}" "${test_packages[@]}" "${package_packages[@]}") ;;
+  desktop) packages=("${run_packages[@]}" "${test_packages[@]}" "${desktop_packages[@]}") ;;
+  package)
+    packages=("${run_packages[@]}" "${test_packages[@]}" "${desktop_packages[@]}"
+      "${package_packages[@]}")
+    ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|desktop|package" >&2
     exit 2
     ;;
 esac

@@ -4,12 +4,15 @@
 #include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
+#include "app/QtPlatformChoice.h"
 #include "shared/Version.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
 #include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
+  // Before the application connects to the display: on GNOME's Wayland session, Xwayland.
+  chooseQtPlatform();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
   QApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
