@@ -93,6 +93,8 @@ class DataFileReader {
     if (keep_ >= 0) keep_ = std::min(keep_ + n, pos_);
   }
   void stopKeeping() { keep_ = -1; }
+  // Where the kept bytes start in the file.
+  qint64 keptOffset() const { return bufferStart_ + std::max<qsizetype>(keep_, 0); }
 
   // The fields of bytes that hold one record and end with the file, as the reader read them.
   static bool parseFinalRecord(QByteArrayView bytes, int count, QList<Field>* fields);
