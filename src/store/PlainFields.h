@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QtGlobal>
+#include <cstdint>
+
+// Counts the fields of bytes laid out as the program writes them, 64 bytes at a time, for the
+// passes that jump to a place a byte search found: they must still know whether that place
+// starts a record, exactly as reading field by field would tell (a short line lends fields to
+// the next one). The count is exact where every double quote either opens a field (right after
+// a comma or a line end) or closes the quoted field it opened; anywhere else a quote may mean
+// something else to the reader, and the counter says so instead of guessing.
+class PlainFieldCounter {
+ public:
+  // Counts from `start`, where a field starts; bytes up to `end` may be looked at.
+  PlainFieldCounter(const char* start, const char* end, int fieldsPerRecord);
+
+  // Counts the fields up to `to`, which lies before `end` (the byte at `to` tells a CR LF from a
+  // lone CR). False when the bytes are not laid out plainly: they must be read field by field.
+  bool advanceTo(const char* to);
+
+  // Where the field that the counted bytes end in starts, and whether it is a record's first.
+  const char* fieldStart() const { return fieldStart_; }
+  bool inFirstField() const { return fieldIndex_ == 0; }
+  // A record start at or before where the counting stands, within a kilobyte or a record of it.
+  const char* recordStart() const { return recordStart_; }
+
+ private:
+  template <int kFields>
+  bool advance(const char* to);
+
+  const char* at_;
+  const char* end_;
+  const char* fieldStart_;
+  const char* recordStart_;
+  int fieldsPerRecord_;
+  int fieldIndex_ = 0;
+  unsigned blocks_ = 0;
+  quint64 insideQuotes_ = 0;  // all ones while a quoted field goes on past the counted bytes
+  quint64 afterDelimiter_ = 1;
+};
