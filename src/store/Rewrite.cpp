@@ -224,6 +224,21 @@ class RewriteRun {
     if (pending_ >= kRunLimit) handOver();
   }
 
+  // Lets skip() move the reader over records that go to the output as they stand, without
+  // keeping their bytes: the output takes them as a range of the old file. Only where
+  // canKeepRecords().
+  template <typename Skip>
+  void passAhead(Skip&& skip) {
+    handOver();
+    reader_.stopKeeping();
+    const qint64 from = reader_.offset();
+    skip();
+    output_.appendRange(from, reader_.offset() - from);
+    reader_.keepFromHere();
+    pending_ = recordStart_ = recordEnd_ = 0;
+    included_ = true;
+  }
+
   // Hands the pending run to the output.
   void handOver() {
     if (pending_ == 0) return;
@@ -296,8 +311,27 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
                                              &schedule.Content, &schedule.DoneFlag,
                                              &schedule.DeleteFlag};
   bool markerSeen = false;
+  // Where the records copied as they stand may end: the marker, and the dates the step looks for.
+  QList<QByteArrayView> scheduleStops{kTimerMarkerText};
+  for (const QByteArray& stop : steps.scheduleStops) scheduleStops.append(stop);
+  const auto notAStop = [&](const QByteArrayView* fields) {
+    for (const QByteArrayView stop : scheduleStops) {
+      if (fields[0].startsWith(stop)) return false;
+    }
+    return true;
+  };
   while (!reader.atEnd()) {
-    if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
+    const bool copying = !steps.schedule || sink.copyRest_;
+    if ((copying || !steps.scheduleStops.isEmpty()) && run.canKeepRecords()) {
+      // Up to the marker (or a record the step must see), found by a byte search; the records
+      // before it go to the output as they stand, without being read field by field.
+      run.passAhead([&] {
+        reader.passRecordsTo(ScheduleRecord::kFieldCount,
+                             std::span(scheduleStops).first(copying ? 1 : scheduleStops.size()),
+                             notAStop);
+      });
+      if (reader.atEnd()) break;
+    } else if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
       reader.keepRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* fields) {
         return fields[0] != kTimerMarkerText && steps.keepsSchedule(fields);
       });
@@ -344,7 +378,14 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
       &timer.TimerTitle, &timer.TimerKind, &timer.TimerYearOrWeekday, &timer.TimerMonth,
       &timer.TimerDay,   &timer.TimerHour, &timer.TimerMinute,        &timer.TimerPicture};
   while (markerSeen && !reader.atEnd()) {
-    if (steps.timer && steps.keepsTimer && !sink.copyRest_ && run.canKeepRecords()) {
+    if ((!steps.timer || sink.copyRest_) && run.canKeepRecords()) {
+      // The timers copied as they stand, to the last ones.
+      run.passAhead([&] {
+        reader.passRecordsTo(TimerRecord::kFieldCount, {},
+                             [](const QByteArrayView*) { return true; });
+      });
+      if (reader.atEnd()) break;
+    } else if (steps.timer && steps.keepsTimer && !sink.copyRest_ && run.canKeepRecords()) {
       reader.keepRecords(TimerRecord::kFieldCount, steps.keepsTimer);
       run.keptRecords();
       if (reader.atEnd()) break;
