@@ -100,6 +100,8 @@ class DataFileReader {
       }
     }
   }
+  // During a visit of passRecords: whether field i of the record visited was quoted.
+  bool passedQuoted(int i) const { return passedQuoted_[i]; }
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 
@@ -158,6 +160,7 @@ class DataFileReader {
   bool eof_ = false;
   bool ioError_ = false;
   bool endedInsideQuotes_ = false;
+  std::array<bool, 8> passedQuoted_{};
   QString error_;
 };
 
@@ -233,6 +236,7 @@ bool DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
       Parsed parsed;
       for (; done < fieldCount && parseInBuffer(q, end, &parsed); ++done) {
         views[done] = QByteArrayView(parsed.value, parsed.valueEnd - parsed.value);
+        passedQuoted_[done] = parsed.quoted;
         q = parsed.next;
       }
       if (done < fieldCount) break;

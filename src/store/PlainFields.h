@@ -19,22 +19,23 @@ class PlainFieldCounter {
   bool advanceTo(const char* to);
 
   // Where the field that the counted bytes end in starts, and whether it is a record's first.
-  const char* fieldStart() const { return fieldStart_; }
-  bool inFirstField() const { return fieldIndex_ == 0; }
+  const char* fieldStart() const { return state_.fieldStart; }
+  bool inFirstField() const { return state_.fieldIndex == 0; }
   // A record start at or before where the counting stands, within a kilobyte or a record of it.
-  const char* recordStart() const { return recordStart_; }
+  const char* recordStart() const { return state_.recordStart; }
+
+  struct State {
+    const char* at;
+    const char* end;
+    const char* fieldStart;
+    const char* recordStart;
+    int fieldIndex = 0;
+    unsigned blocks = 0;
+    quint64 insideQuotes = 0;  // all ones while a quoted field goes on past the counted bytes
+    quint64 afterDelimiter = 1;
+  };
 
  private:
-  template <int kFields>
-  bool advance(const char* to);
-
-  const char* at_;
-  const char* end_;
-  const char* fieldStart_;
-  const char* recordStart_;
+  State state_;
   int fieldsPerRecord_;
-  int fieldIndex_ = 0;
-  unsigned blocks_ = 0;
-  quint64 insideQuotes_ = 0;  // all ones while a quoted field goes on past the counted bytes
-  quint64 afterDelimiter_ = 1;
 };
