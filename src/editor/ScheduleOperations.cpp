@@ -140,8 +140,8 @@ EditorResult addSchedule(const QString& dataFile, const ScheduleInput& input) {
   };
   // The entries of later dates (and of its own) stay as they stand: the reader passes them on
   // from their date's bytes without handing them to the step.
-  steps.keepsSchedule = [&](const QByteArrayView* fields) {
-    const std::optional<int> stored = canonicalDateKey(fields[0]);
+  steps.keepsScheduleDate = [&](QByteArrayView date) {
+    const std::optional<int> stored = canonicalDateKey(date);
     return stored && *stored >= key;
   };
   steps.afterSchedule = [&](RecordSink& sink) {

@@ -118,3 +118,46 @@ DataFileReader::PlainPass DataFileReader::passPlainRecords(
   pos_ = counter.recordStart() - data;
   return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
 }
+
+namespace {
+
+// What the counter's visits need to read a record's first field.
+struct FirstFieldVisit {
+  const char* end;
+  bool (*keeps)(void*, QByteArrayView);
+  void* context;
+};
+
+bool visitFirstField(void* context, const char* record) {
+  const auto* visit = static_cast<const FirstFieldVisit*>(context);
+  DataFileReader::Parsed parsed;
+  // A first field that may run past the buffer is left to the careful reads.
+  if (!DataFileReader::parseInBuffer(record, visit->end, &parsed)) return false;
+  return visit->keeps(visit->context, QByteArrayView(parsed.value, parsed.valueEnd - parsed.value));
+}
+
+}  // namespace
+
+DataFileReader::PlainPass DataFileReader::passPlainFirstFields(int fieldCount,
+                                                               bool (*keeps)(void*, QByteArrayView),
+                                                               void* context) {
+  const char* const data = buffer_.constData();
+  const char* const end = data + buffer_.size();
+  const char* const start = data + pos_;
+  const char* last = end;
+  while (last > start && isFiller(last[-1])) --last;
+  if (last == start) return PlainPass::BufferEnd;
+  const char* const limit = last - 1;
+
+  FirstFieldVisit visit{end, keeps, context};
+  if (!visitFirstField(&visit, start)) return PlainPass::Found;
+  PlainFieldCounter counter(start, end, fieldCount);
+  counter.visitRecords(visitFirstField, &visit);
+  const bool plain = counter.advanceTo(limit);
+  if (counter.stoppedAt()) {
+    pos_ = counter.stoppedAt() - data;
+    return PlainPass::Found;
+  }
+  pos_ = counter.recordStart() - data;
+  return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
+}

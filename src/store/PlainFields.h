@@ -18,6 +18,14 @@ class PlainFieldCounter {
   // lone CR). False when the bytes are not laid out plainly: they must be read field by field.
   bool advanceTo(const char* to);
 
+  // Has visit(context, record) told of every record start met from here on (not `start`
+  // itself); when it returns false, the counting stops there and stoppedAt() says where.
+  void visitRecords(bool (*visit)(void* context, const char* record), void* context) {
+    state_.visit = visit;
+    state_.context = context;
+  }
+  const char* stoppedAt() const { return state_.stoppedAt; }
+
   // Where the field that the counted bytes end in starts, and whether it is a record's first.
   const char* fieldStart() const { return state_.fieldStart; }
   bool inFirstField() const { return state_.fieldIndex == 0; }
@@ -33,6 +41,10 @@ class PlainFieldCounter {
     unsigned blocks = 0;
     quint64 insideQuotes = 0;  // all ones while a quoted field goes on past the counted bytes
     quint64 afterDelimiter = 1;
+    // Called with every record start met, when set: false stops the counting there.
+    bool (*visit)(void* context, const char* record) = nullptr;
+    void* context = nullptr;
+    const char* stoppedAt = nullptr;
   };
 
  private:

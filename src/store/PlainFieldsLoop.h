@@ -126,7 +126,17 @@ template <int kFields>
       s.fieldStart = s.at + (64 - __builtin_clzll(delimiters));
       const int count = setBits(delimiters);
       const int total = s.fieldIndex + count;
-      if (total >= fields) {
+      if (total >= fields && s.visit) {
+        // Every record that starts after this block's delimiters, in turn.
+        for (int j = fields - s.fieldIndex; j <= count; j += fields) {
+          const char* const record = s.at + nthSetBit(delimiters, j) + 1;
+          s.recordStart = record;
+          if (!s.visit(s.context, record)) {
+            s.stoppedAt = record;
+            return true;
+          }
+        }
+      } else if (total >= fields) {
         // A record ends in this block; where the last one ends is worked out now and then.
         if ((++s.blocks & 15) == 0 || s.at + n == to) {
           s.recordStart = s.at + nthSetBit(delimiters, count - total % fields) + 1;

@@ -331,6 +331,14 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
                              notAStop);
       });
       if (reader.atEnd()) break;
+    } else if (steps.schedule && steps.keepsScheduleDate && !sink.copyRest_ &&
+               run.canKeepRecords()) {
+      run.passAhead([&] {
+        reader.passByFirstField(ScheduleRecord::kFieldCount, [&](QByteArrayView date) {
+          return date != kTimerMarkerText && steps.keepsScheduleDate(date);
+        });
+      });
+      if (reader.atEnd()) break;
     } else if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
       reader.keepRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* fields) {
         return fields[0] != kTimerMarkerText && steps.keepsSchedule(fields);

@@ -467,6 +467,52 @@ class StoreTest : public QObject {
     if (markerFound) QCOMPARE(found.size(), 1);
   }
 
+  // A step that decides by the date alone has the records passed over by counting fields; the
+  // place it stops at is where a field-by-field read puts it. A line of six fields gives its
+  // last to the next record, whose date is then "2001/05/01": the new entry goes before it (a
+  // line of four after it takes the lent field back).
+  void rewriteByDateStopsWhereTheFieldsPutIt_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArray>("expectedLines");
+    const QByteArray added = line("\"2001/05/02\",\"new\",\"\",0,0");
+    QTest::newRow("older entry") << line("\"2001/05/01\",\"old\",\"\",0,0")
+                                 << added + line("\"2001/05/01\",\"old\",\"\",0,0");
+    QTest::newRow("six fields, then four")
+        << line("\"2001/05/03\",\"a\",\"\",0,0,\"2001/05/01\"") +
+               line("\"2001/05/03\",\"b\",\"\",0")
+        << "\"2001/05/03\",\"a\",\"\",0,0," + added + line("\"2001/05/01\"") +
+               line("\"2001/05/03\",\"b\",\"\",0");
+    QTest::newRow("quote after a blank")
+        << line("\"2001/05/03\", \"a\",\"\",0,0") + line("\"2001/05/01\",\"old\",\"\",0,0")
+        << line("\"2001/05/03\", \"a\",\"\",0,0") + added + line("\"2001/05/01\",\"old\",\"\",0,0");
+  }
+  void rewriteByDateStopsWhereTheFieldsPutIt() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArray, expectedLines);
+    QByteArray head;
+    for (int i = 0; i < 8000; ++i) head += fortyBytes(i);  // 2001/05/03, past the first chunk
+    QByteArray tail;
+    for (int i = 0; i < 100; ++i) tail += fortyBytes(i);
+    const QString path = file("bydate.dat");
+    writeBytes(path, head + lines + tail + kMarkerLine);
+    RewriteSteps steps;
+    bool written = false;
+    const ScheduleRecord added{Field::text("2001/05/02"), Field::text("new"), Field::text(""),
+                               Field::number(0), Field::number(0)};
+    steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
+      if (!written && record.EntryDate.raw < "2001/05/02") {
+        sink.write(added);
+        written = true;
+      }
+      sink.write(record);
+    };
+    steps.keepsScheduleDate = [](QByteArrayView date) { return date >= "2001/05/02"; };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QVERIFY(written);
+    QVERIFY(readBytes(path) == head + expectedLines + tail + kMarkerLine);
+  }
+
   void rewriteWithoutChangeLeavesTheFileUntouched() {
     const QString path = file();
     const QByteArray source = line("\"2001/05/03\",\"a\",\"\",0,0") + kMarkerLine;
