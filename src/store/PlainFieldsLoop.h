@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "store/PlainFields.h"
+// The includer has included store/PlainFields.h first.
 
 struct BlockMasks {
   quint64 quotes = 0;
