@@ -101,8 +101,6 @@ class DataFileReader {
       }
     }
   }
-  // During a visit of passRecords: whether field i of the record visited was quoted.
-  bool passedQuoted(int i) const { return passedQuoted_[i]; }
   // passRecords for a scan that looks at a record's first field alone: keeps(first) says
   // whether to pass the record on. The record starts are found by counting fields 64 bytes at a
   // time where the bytes are laid out as the program writes them, and by reading field by field
@@ -185,7 +183,6 @@ class DataFileReader {
   bool eof_ = false;
   bool ioError_ = false;
   bool endedInsideQuotes_ = false;
-  std::array<bool, 8> passedQuoted_{};
   QString error_;
 };
 
@@ -261,7 +258,6 @@ bool DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
       Parsed parsed;
       for (; done < fieldCount && parseInBuffer(q, end, &parsed); ++done) {
         views[done] = QByteArrayView(parsed.value, parsed.valueEnd - parsed.value);
-        passedQuoted_[done] = parsed.quoted;
         q = parsed.next;
       }
       if (done < fieldCount) break;

@@ -35,23 +35,7 @@ Status scanScheduleViews(const QString& path,
   if (!reader.open()) return Status::failure(reader.errorString());
   std::array<DataFileReader::Span, ScheduleRecord::kFieldCount> spans;
   ScheduleRecordView view;
-  bool stopped = false;
-  while (!stopped && !reader.atEnd()) {
-    // Most records are seen where they lie in the buffer, in one tight loop.
-    reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* fields) {
-      if (fields[0] == kTimerMarkerText) {
-        stopped = true;
-        return false;
-      }
-      for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
-        view.fields[i] = fields[i];
-        view.quoted[i] = reader.passedQuoted(i);
-      }
-      stopped = !visit(view);
-      return !stopped;
-    });
-    if (stopped || reader.atEnd()) break;
-    // The record it stopped at, the careful way.
+  while (!reader.atEnd()) {
     reader.keepFromHere();
     if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) break;
     // The buffer may have moved while the record was read: views are made at its end.
