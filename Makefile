@@ -93,7 +93,8 @@ fuzz: setup-test
 	done
 
 # The generated data files (100,000 and 1,000,000 entries) go to a folder on the build's disk,
-# where an fsync costs what it costs the user.
+# where an fsync costs what it costs the user; then the operations run again on XFS and Btrfs
+# images through a loop device (root only), where unchanged blocks are shared.
 bench: setup-test build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views
 	rm -rf $(BUILD)/bench-data && mkdir -p $(BUILD)/bench-data
@@ -101,6 +102,7 @@ bench: setup-test build
 	$(BUILD)/bench/bench_program $(BUILD)/src/yotenna $(BUILD)/bench-data/b100000.dat \
 	  $(BUILD)/bench-data/b1000000.dat
 	rm -rf $(BUILD)/bench-data
+	bash scripts/bench_shared_extents.sh $(BUILD)/bench/bench_operations $(CURDIR)/$(BUILD)
 
 screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD) $(SCALE)

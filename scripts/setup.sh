@@ -27,7 +27,7 @@ run_packages=(
 test_packages=(
   xvfb x11-apps imagemagick openbox trayer xdotool time
   dbus-daemon dbus-bin dunst
-  strace e2fsprogs util-linux
+  strace e2fsprogs util-linux btrfs-progs xfsprogs
   clang libclang-rt-14-dev
   clang-format
   python3
