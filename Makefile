@@ -11,7 +11,8 @@ SCALE      ?= 1
 # A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
 LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup setup-test setup-package build run test test-asan fuzz bench screenshots \
+.PHONY: all setup setup-test setup-desktop setup-package build run test test-desktop test-asan \
+        fuzz bench screenshots \
         install package check-package format check-format clean
 
 all: build
@@ -22,6 +23,9 @@ setup:
 
 setup-test:
 	@bash scripts/setup.sh test
+
+setup-desktop:
+	@bash scripts/setup.sh desktop
 
 setup-package:
 	@bash scripts/setup.sh package
@@ -41,6 +45,11 @@ run: setup $(BUILD)/CMakeCache.txt
 # left out; run them with `ctest -L slow` and `make check-package`.
 test: setup-test build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
+
+# On a real desktop: a headless GNOME Shell 43 (Xwayland), PulseAudio with a null sink, GNOME's
+# dark style. About two minutes; figures and pictures in $(BUILD)/desktop-test/.
+test-desktop: setup-desktop build
+	bash tests/desktop/run.sh $(BUILD)
 
 # Installs the program, its desktop entry, icons and metainfo under PREFIX (default /usr/local);
 # DESTDIR works as usual for staging.
@@ -84,7 +93,8 @@ fuzz: setup-test
 	done
 
 # The generated data files (100,000 and 1,000,000 entries) go to a folder on the build's disk,
-# where an fsync costs what it costs the user.
+# where an fsync costs what it costs the user; then the operations run again on XFS and Btrfs
+# images through a loop device (root only), where unchanged blocks are shared.
 bench: setup-test build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views
 	$(BUILD)/bench/bench_koyomi
@@ -93,6 +103,7 @@ bench: setup-test build
 	$(BUILD)/bench/bench_program $(BUILD)/src/yotenna $(BUILD)/bench-data/b100000.dat \
 	  $(BUILD)/bench-data/b1000000.dat
 	rm -rf $(BUILD)/bench-data
+	bash scripts/bench_shared_extents.sh $(BUILD)/bench/bench_operations $(CURDIR)/$(BUILD)
 
 screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD) $(SCALE)

@@ -2,7 +2,8 @@
 // copying what was read must be stable: a copy of a copy is byte-identical to the copy. The
 // rewrite, which copies records as the bytes they stand in, must leave every record reading
 // as it did, and a second rewrite must change nothing; steps that copy most records without
-// reading them into records must write what they write when they read every record.
+// reading them into records must write what they write when they read every record. The passes
+// that jump with a byte search find what a field-by-field read finds.
 #include <unistd.h>
 #include <QByteArray>
 #include <QDir>
@@ -64,6 +65,50 @@ QList<TimerRecord> timersReadInFull(const QString& path, bool* ok) {
   return timers;
 }
 
+// The month's records as a reader that reads every record field by field finds them; the month
+// scan jumps to them with a byte search, and must find the same.
+QList<ScheduleRecord> monthReadInFull(const QString& path, const QByteArray& key, bool* ok) {
+  QList<ScheduleRecord> records;
+  DataFileReader reader(path);
+  *ok = reader.open();
+  QList<Field> fields;
+  bool met = false;
+  while (*ok && !reader.atEnd()) {
+    if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) {
+      *ok = false;
+      break;
+    }
+    if (TimerMarker::matches(fields[0])) break;
+    const bool inMonth = fields[0].raw.startsWith(key);
+    if (!inMonth && met) break;
+    if (!inMonth) continue;
+    met = true;
+    fields[0].quoted = true;  // the month scan reads only a date's text
+    records.append(ScheduleRecord::fromFields(fields));
+  }
+  return records;
+}
+
+// A step that changes the first record of one date it keeps and drops that date's records
+// whose subject starts with 'x'; given the date to look for, the rewrite hands it only the
+// records of that date, and must write what it writes when it sees every record.
+QByteArray rewrittenLookingFor(const QString& path, const QByteArray& bytes, bool stops) {
+  store(path, bytes);
+  RewriteSteps steps;
+  static const QByteArray date("2001/05/03");
+  steps.schedule = [](const ScheduleRecord& r, RecordSink& sink) {
+    if (!r.EntryDate.raw.startsWith(date)) return sink.write(r);
+    if (r.Subject.raw.startsWith('x')) return;
+    sink.write(ScheduleRecord{r.EntryDate, Field::text("z"), r.Content, r.DoneFlag, r.DeleteFlag});
+    sink.copyRest();
+  };
+  if (stops) steps.scheduleStops = {date};
+  if (!rewriteDataFile(path, steps).status) return "failed";
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) std::abort();
+  return file.readAll();
+}
+
 // A rewrite whose steps say which records they keep as they stand writes what the steps
 // alone write.
 QByteArray rewrittenWith(const QString& path, const QByteArray& bytes, bool keeps) {
@@ -99,14 +144,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool scanOk = scanTimers(path, [&](const TimerRecord& r) { scanned.append(r); }).isOk();
   if (scanOk != fullOk || (scanOk && scanned != expected)) std::abort();
 
+  bool monthOk = false;
+  const QList<ScheduleRecord> month = monthReadInFull(path, "2001/05", &monthOk);
+  QList<ScheduleRecord> monthScanned;
+  const bool monthScanOk =
+      scanMonth(path, 2001, 5, [&](const ScheduleRecord& r) { monthScanned.append(r); }).isOk();
+  if (monthScanOk != monthOk || (monthOk && monthScanned != month)) std::abort();
   int seen = 0;
-  (void)scanMonth(path, 2001, 5, [&](const ScheduleRecord&) { ++seen; });
   (void)scanTimers(path, [&](const TimerRecord& r) {
     seen += static_cast<int>(r.TimerTitle.toText().size() > 0);
   });
 
   const QByteArray original(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   if (rewrittenWith(path, original, true) != rewrittenWith(path, original, false)) std::abort();
+  if (rewrittenLookingFor(path, original, true) != rewrittenLookingFor(path, original, false)) {
+    std::abort();
+  }
   store(path, original);
 
   const QByteArray copy = copyOf(path);

@@ -8,6 +8,8 @@ scale=${2:-1}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out="$root/shots"
 [ "$scale" = 1 ] || out="$root/shots@${scale}x"
+# SHOTS_OUT: another folder (the desktop tests' pictures in GNOME's dark style).
+out=${SHOTS_OUT:-$out}
 mkdir -p "$out"
 shooter="$root/$build/tests/window_shots"
 if [ ! -x "$shooter" ]; then

@@ -2,6 +2,7 @@
 # Installs the Debian packages Yotenna needs, by purpose:
 #   setup.sh run       building and running the program (`make run`)
 #   setup.sh test      the above, plus what the tests, the sanitizer build and the fuzzer need
+#   setup.sh desktop   the test set, plus a real desktop for the desktop tests (`make test-desktop`)
 #   setup.sh package   the above, plus what building and checking the .deb needs (`make package`)
 # Does nothing when everything is already there, so `make` stays fast on a set-up machine.
 # Add a package to the first set that needs it; each set includes the ones before it.
@@ -13,7 +14,7 @@ purpose=${1:-test}
 run_packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
-  libcanberra-dev
+  libcanberra-dev libcanberra-pulse
   libical-dev
   libnova-dev libicu-dev
   fonts-noto-cjk
@@ -27,7 +28,7 @@ run_packages=(
 test_packages=(
   xvfb x11-apps imagemagick openbox trayer xdotool time
   dbus-daemon dbus-bin dunst
-  strace e2fsprogs util-linux
+  strace e2fsprogs util-linux btrfs-progs xfsprogs
   clang libclang-rt-14-dev
   clang-format
   python3
@@ -35,18 +36,33 @@ test_packages=(
   python3-ephem
 )
 
+# The desktop tests: a headless GNOME Shell 43 (mutter, Xwayland, gjs for its notifications,
+# zenity as the window the user types in, gsettings to enable the test extension), a PulseAudio
+# server with a null sink recorded by parec and measured by sox, and the GTK platform theme for
+# GNOME's dark style.
+desktop_packages=(
+  gnome-shell mutter xwayland gjs zenity libglib2.0-bin gsettings-desktop-schemas
+  pulseaudio pulseaudio-utils sox
+  qt6-gtk-platformtheme adwaita-icon-theme sound-theme-freedesktop python3-gi
+)
+
 # The package: dependencies computed from the binary, and the checks of the installed files.
 package_packages=(
   dpkg-dev file
   desktop-file-utils appstream
+  lintian
 )
 
 case "$purpose" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  package) packages=("${run_packages[@]}" "${test_packages[@]}" "${package_packages[@]}") ;;
+  desktop) packages=("${run_packages[@]}" "${test_packages[@]}" "${desktop_packages[@]}") ;;
+  package)
+    packages=("${run_packages[@]}" "${test_packages[@]}" "${desktop_packages[@]}"
+      "${package_packages[@]}")
+    ;;
   *)
-    echo "usage: $0 run|test|package" >&2
+    echo "usage: $0 run|test|desktop|package" >&2
     exit 2
     ;;
 esac

@@ -56,8 +56,8 @@ DialogOutcome OpenDataFile(AppContext& context, FileDialogState& dialog) {
   return DialogOutcome::Chosen;
 }
 
-Status PurgeDataFile(AppContext& context, QList<TimerRecord>* removedOnceTimers) {
+Status PurgeDataFile(AppContext& context, QList<TimerRecord>* removedOnceTimers, bool* rewritten) {
   const SharedState& state = context.state;
   return purgeDataFile(state.CurrentDataFile, QDate(state.SelYear, state.SelMonth, state.SelDay),
-                       context.platform.now(), removedOnceTimers);
+                       context.platform.now(), removedOnceTimers, rewritten);
 }

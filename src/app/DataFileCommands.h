@@ -46,5 +46,7 @@ DialogOutcome OpenDataFile(AppContext& context, FileDialogState& dialog);
 
 // Purges the data file in use, with the selected date as the threshold for schedule entries
 // and the platform's clock for timers. The once-only timers it drops (their minute has passed)
-// go to removedOnceTimers when it is given, for the user to hear of them.
-Status PurgeDataFile(AppContext& context, QList<TimerRecord>* removedOnceTimers = nullptr);
+// go to removedOnceTimers when it is given, for the user to hear of them; rewritten says whether
+// the file changed, so that the views are read again.
+Status PurgeDataFile(AppContext& context, QList<TimerRecord>* removedOnceTimers = nullptr,
+                     bool* rewritten = nullptr);

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QThreadPool>
+#include <QTime>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -145,8 +146,25 @@ MainWindow::MainWindow(AppContext& context)
   alarms_ = new AlarmController(
       context_, *this, [this](const QString& text) { showClockText(text); }, this);
   connect(clockTimer_, &QTimer::timeout, alarms_, &AlarmController::tick);
+  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::keepTicksOnTheSecond);
+  clockTimer_->setTimerType(Qt::PreciseTimer);
   clockTimer_->start();
+  keepTicksOnTheSecond();
   alarms_->tick();
+}
+
+void MainWindow::keepTicksOnTheSecond() {
+  // The ticks fall just after each whole second, so that an alarm rings at the start of its
+  // minute rather than anywhere in its first second.
+  constexpr int kTickInterval = 1000;
+  constexpr int kAfterTheSecond = 5;
+  constexpr int kSlack = 20;
+  const int into = QTime::currentTime().msec();
+  if (into > kSlack) {
+    clockTimer_->start(kTickInterval - into + kAfterTheSecond);
+  } else if (clockTimer_->interval() != kTickInterval) {
+    clockTimer_->start(kTickInterval);
+  }
 }
 
 void MainWindow::createMenus() {

@@ -95,6 +95,7 @@ class MainWindow : public QMainWindow, public MainViews {
   void createPanels();
   void createClock();
   void showClockText(const QString& text);
+  void keepTicksOnTheSecond();
   void applyClientHeight(int windowHeightTwips);
   void clampSelectedDay();
   // The refresh sequences without the report at their end.

@@ -109,9 +109,9 @@ void Program::handOver(bool opened) {
     main_->finishRefresh();
     return;
   }
-  // The main window loads its views before the purge, so until its next reload it still
-  // shows what the purge removes. It paints itself first, so that a large file does not keep
-  // it from appearing; should no paint come (a hidden screen), the tidy-up runs anyway.
+  // The main window loads its views before the purge and reloads them when the purge changed
+  // the file. It paints itself first, so that a large file does not keep it from appearing;
+  // should no paint come (a hidden screen), the tidy-up runs anyway.
   tidyPending_ = true;
   main_->installEventFilter(this);
   QTimer::singleShot(1000, this, &Program::tidyOpenedFile);
@@ -133,13 +133,19 @@ void Program::tidyOpenedFile() {
   if (!main_) return;
   main_->removeEventFilter(this);
   QList<TimerRecord> missed;
-  const Status purged = PurgeDataFile(context_, &missed);
+  bool rewritten = false;
+  const Status purged = PurgeDataFile(context_, &missed, &rewritten);
   if (!purged) {
     // The purge names the file and the reason; the views' failure would say the same again.
     main_->clearPendingFailure();
     warn(context_.platform, purged.message());
   } else {
-    main_->finishRefresh();
+    // What the purge removed must not stay on the screen, nor be opened for a change.
+    if (rewritten) {
+      main_->refreshAllViews();
+    } else {
+      main_->finishRefresh();
+    }
   }
   // Before the main window is used: the alarms that passed while the program was not running.
   main_->alarms()->reportMissedTimers(missed);

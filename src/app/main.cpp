@@ -1,9 +1,10 @@
 #include <QApplication>
-#include <QCommandLineParser>
 
+#include "app/CommandLine.h"
 #include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
+#include "app/QtPlatformChoice.h"
 #include "shared/Version.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
@@ -11,25 +12,18 @@
 #include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
+  // Before the application connects to the display: on GNOME's Wayland session, Xwayland.
+  chooseQtPlatform();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
   QApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
   // The installed desktop entry: Wayland compositors find the icon and name through it.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
   QApplication::setWindowIcon(applicationIcon());
+  // Before the windows' Japanese: the help and the mistakes speak the locale's language.
+  const QString file = readCommandLine(app);
   installJapaneseLanguage(app);
   installAccessibleInterfaces();
-
-  QCommandLineParser parser;
-  parser.setApplicationDescription(QStringLiteral("予定とタイマーの Yotenna"));
-  parser.addHelpOption();
-  parser.addVersionOption();
-  parser.addPositionalArgument(
-      QStringLiteral("FILE"),
-      QStringLiteral("開くデータファイル（省略すると起動画面から選びます）"),
-      QStringLiteral("[FILE]"));
-  parser.process(app);
-  const QStringList files = parser.positionalArguments();
 
   DesktopPlatform platform;
   SharedState state;
@@ -38,6 +32,6 @@ int main(int argc, char* argv[]) {
   context.keepShownMarks = [](int kinds) { saveShownMarks(kinds); };
 
   Program program(context);
-  if (!program.start(files.value(0))) return 0;
+  if (!program.start(file)) return 0;
   return QApplication::exec();
 }

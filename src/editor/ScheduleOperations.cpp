@@ -62,6 +62,16 @@ bool textsMatch(const ScheduleRecord& record, const QString& date, const QString
          sameStoredText(record.Content, content);
 }
 
+// The records an update or a delete may touch start with their date's bytes; a date in ASCII
+// is stored as exactly those bytes, so a byte search finds them (any other date: every record
+// goes to the step).
+QList<QByteArray> datesToFind(const QString& date) {
+  for (const QChar c : date) {
+    if (c.unicode() >= 0x80 || c == u'\r' || c == u'\n') return {};
+  }
+  return {date.toLatin1()};
+}
+
 // A text the user left as it was is written back as it was stored, line breaks included.
 void keepUnchangedText(Field& replacement, const Field& stored, const QString& edited) {
   if (stored.toText() != edited && sameText(stored.toText(), edited)) replacement = stored;
@@ -128,6 +138,12 @@ EditorResult addSchedule(const QString& dataFile, const ScheduleInput& input) {
     }
     sink.write(record);
   };
+  // The entries of later dates (and of its own) stay as they stand: the reader passes them on
+  // from their date's bytes without handing them to the step.
+  steps.keepsScheduleDate = [&](QByteArrayView date) {
+    const std::optional<int> stored = canonicalDateKey(date);
+    return stored && *stored >= key;
+  };
   steps.afterSchedule = [&](RecordSink& sink) {
     if (!written) sink.write(added);
   };
@@ -152,6 +168,7 @@ EditorResult deleteSchedule(const QString& dataFile, const ScheduleInput& input,
     }
     sink.write(record);
   };
+  steps.scheduleStops = datesToFind(date);
   finishRewrite(result, rewriteDataFile(dataFile, steps), QStringLiteral("予定を削除"));
   reportNoMatch(result);
   return result;
@@ -191,6 +208,7 @@ EditorResult updateSchedule(const QString& dataFile, const ScheduleInput& input,
     }
     sink.write(record);
   };
+  steps.scheduleStops = datesToFind(oldDate);
   finishRewrite(result, rewriteDataFile(dataFile, steps), QStringLiteral("予定を更新"));
   reportNoMatch(result);
   return result;

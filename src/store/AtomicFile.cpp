@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 
 #include "store/SystemError.h"
 
@@ -63,8 +64,37 @@ Status writeFailure(const QString& path, const QString& reason) {
 
 }  // namespace
 
+#ifndef Q_OS_WIN
+namespace {
+
+long systemCopyFileRange(int inFd, long long* inOffset, int outFd, long long* outOffset,
+                         unsigned long size, unsigned flags) {
+  loff_t in = inOffset ? *inOffset : 0;
+  loff_t out = outOffset ? *outOffset : 0;
+  const ssize_t copied = ::copy_file_range(inFd, inOffset ? &in : nullptr, outFd,
+                                           outOffset ? &out : nullptr, size, flags);
+  if (inOffset) *inOffset = in;
+  if (outOffset) *outOffset = out;
+  return copied;
+}
+
+storetesting::CopyFileRange& copyFileRange() {
+  static storetesting::CopyFileRange function = systemCopyFileRange;
+  return function;
+}
+
+}  // namespace
+#endif
+
 namespace storetesting {
 void setTemporarySuffix(const QString& suffix) { fixedSuffix() = suffix; }
+#ifndef Q_OS_WIN
+void setCopyFileRange(CopyFileRange function) {
+  copyFileRange() = function ? function : systemCopyFileRange;
+}
+#else
+void setCopyFileRange(CopyFileRange) {}
+#endif
 }  // namespace storetesting
 
 AtomicReplacement::AtomicReplacement(const QString& path) : path_(path) {}
@@ -202,6 +232,70 @@ Status AtomicReplacement::writeOut(const char* data, qsizetype size) {
   return Status::success();
 }
 
+namespace {
+
+// The kernel cannot copy between these files (other file systems, an old kernel, a file system
+// without the call, a sandbox that forbids it): the copy is done with read and write instead.
+// Any other error (a full disk, an I/O error) is a failure of the rewrite.
+bool kernelCopyRefused(int errorNumber) {
+  switch (errorNumber) {
+    case EXDEV:
+    case EINVAL:
+    case ENOSYS:
+    case EOPNOTSUPP:
+#if ENOTSUP != EOPNOTSUPP
+    case ENOTSUP:
+#endif
+    case EPERM:
+    case EBADF:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size) {
+  if (fd_ < 0) return writeFailure(path_, QStringLiteral("内部エラー"));
+  if (Status flushed = flush(); !flushed) return flushed;
+  // The kernel moves the bytes itself, and shares them where the file system can.
+  while (size > 0 && !kernelCopyRefused_) {
+    long long in = offset;
+    const long copied =
+        copyFileRange()(sourceFd, &in, fd_, nullptr,
+                        static_cast<unsigned long>(std::min<qint64>(size, 1 << 30)), 0);
+    if (copied > 0) {
+      offset += copied;
+      size -= copied;
+    } else if (copied < 0 && errno == EINTR) {
+      continue;
+    } else if (copied < 0 && !kernelCopyRefused(errno)) {
+      return fail(errno);
+    } else {
+      // Refused, or nothing copied (a file system that copies nothing): the rest goes by hand.
+      kernelCopyRefused_ = true;
+    }
+  }
+  if (size <= 0) return Status::success();
+  QByteArray chunk(static_cast<qsizetype>(std::min<qint64>(size, kBufferSize)), Qt::Uninitialized);
+  while (size > 0) {
+    const ssize_t got = ::pread(sourceFd, chunk.data(),
+                                static_cast<size_t>(std::min<qint64>(size, chunk.size())), offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return fail(errno);
+    if (got == 0) {
+      // The data file ended before the bytes that were read from it a moment ago.
+      abandon();
+      return writeFailure(path_, QStringLiteral("データファイルが書き込み中に短くなりました"));
+    }
+    if (!writeAll(fd_, chunk.constData(), got)) return fail(errno);
+    offset += got;
+    size -= got;
+  }
+  return Status::success();
+}
+
 Status AtomicReplacement::commit() {
   if (fd_ < 0) return writeFailure(path_, QStringLiteral("内部エラー"));
   if (Status flushed = flush(); !flushed) return flushed;
@@ -289,6 +383,27 @@ Status AtomicReplacement::writeOut(const char* data, qsizetype left) {
     data += written;
     left -= written;
   }
+  return Status::success();
+}
+
+Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size) {
+  // No kernel copy here: the bytes are read through a handle of our own and written.
+  QFile source;
+  if (!source.open(sourceFd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {
+    return fail(static_cast<int>(GetLastError()));
+  }
+  const qint64 before = source.pos();
+  if (!source.seek(offset)) return fail(static_cast<int>(GetLastError()));
+  while (size > 0) {
+    const QByteArray chunk = source.read(std::min<qint64>(size, kBufferSize));
+    if (chunk.isEmpty()) {
+      source.seek(before);
+      return fail(ERROR_HANDLE_EOF);
+    }
+    if (Status written = write(chunk); !written) return written;
+    size -= chunk.size();
+  }
+  source.seek(before);
   return Status::success();
 }
 

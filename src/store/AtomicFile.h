@@ -36,6 +36,10 @@ class AtomicReplacement {
 
   Status begin();
   Status write(QByteArrayView bytes);
+  // Appends `size` bytes of another open file, from `offset` on, without moving its position:
+  // the kernel copies them (copy_file_range, which shares the blocks on file systems that can),
+  // or, where it cannot, they are read and written here.
+  Status copyFrom(int sourceFd, qint64 offset, qint64 size);
   Status commit();
   // Removes the temporary file; the old file stays as it is.
   void abandon();
@@ -57,6 +61,7 @@ class AtomicReplacement {
   unsigned long long inode_ = 0;
   QByteArray buffer_;
   bool committed_ = false;
+  bool kernelCopyRefused_ = false;  // once refused, the rest is copied here
 };
 
 // The whole new contents at once, through an AtomicReplacement.
@@ -67,4 +72,10 @@ namespace storetesting {
 // random part (empty: random again), for tests that must name the file before it exists. When
 // that name is taken, the rewrite goes on with random names as always.
 void setTemporarySuffix(const QString& suffix);
+
+// Stands in for copy_file_range(2) (null: the system's again), for tests that make the kernel
+// refuse or fail the copy.
+using CopyFileRange = long (*)(int inFd, long long* inOffset, int outFd, long long* outOffset,
+                               unsigned long size, unsigned flags);
+void setCopyFileRange(CopyFileRange function);
 }  // namespace storetesting

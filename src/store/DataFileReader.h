@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
+#include <type_traits>
 
 #include "store/Record.h"
 
@@ -79,6 +81,47 @@ class DataFileReader {
   void keepRecords(int fieldCount, Visit&& visit) {
     passOver(fieldCount, visit, false);
   }
+  // passRecords for a scan that passes over every record whose first field does not start with
+  // one of `needles` (at most four; none: every record), which visit(views) must pass on too: the
+  // next such record is found with a byte search, and the fields before it are counted 64 bytes
+  // at a time to tell whether it starts a record. Where the bytes are not as the program writes
+  // them, the records go through visit one by one as in passRecords. It stops before that
+  // record, or where passRecords stops; the records it passes over are not kept.
+  template <typename Visit>
+  void passRecordsTo(int fieldCount, std::span<const QByteArrayView> needles, Visit&& visit) {
+    keep_ = -1;
+    for (;;) {
+      const PlainPass pass = passPlainRecords(fieldCount, needles);
+      if (pass == PlainPass::Found) return;
+      if (pass == PlainPass::NotPlain && !passOver(fieldCount, visit, false)) return;
+      if (!fill()) {
+        // The end of the file: its last records one by one.
+        passOver(fieldCount, visit, false);
+        return;
+      }
+    }
+  }
+  // passRecords for a scan that looks at a record's first field alone: keeps(first) says
+  // whether to pass the record on. The record starts are found by counting fields 64 bytes at a
+  // time where the bytes are laid out as the program writes them, and by reading field by field
+  // elsewhere. The records it passes over are not kept.
+  template <typename Keeps>
+  void passByFirstField(int fieldCount, Keeps&& keeps) {
+    keep_ = -1;
+    const auto visit = [&](const QByteArrayView* fields) { return keeps(fields[0]); };
+    const auto plain = [](void* context, QByteArrayView first) {
+      return (*static_cast<std::remove_reference_t<Keeps>*>(context))(first);
+    };
+    for (;;) {
+      const PlainPass pass = passPlainFirstFields(fieldCount, plain, &keeps);
+      if (pass == PlainPass::Found) return;
+      if (pass == PlainPass::NotPlain && !passOver(fieldCount, visit, false)) return;
+      if (!fill()) {
+        passOver(fieldCount, visit, false);
+        return;
+      }
+    }
+  }
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 
@@ -93,6 +136,8 @@ class DataFileReader {
     if (keep_ >= 0) keep_ = std::min(keep_ + n, pos_);
   }
   void stopKeeping() { keep_ = -1; }
+  // Where the kept bytes start in the file.
+  qint64 keptOffset() const { return bufferStart_ + std::max<qsizetype>(keep_, 0); }
 
   // The fields of bytes that hold one record and end with the file, as the reader read them.
   static bool parseFinalRecord(QByteArrayView bytes, int count, QList<Field>* fields);
@@ -115,8 +160,17 @@ class DataFileReader {
   bool fill();
 
   bool parseNext(Parsed* parsed);
+  // True when it stopped at the end of the buffer, false before a record.
   template <typename Visit>
-  void passOver(int fieldCount, Visit& visit, bool readOn);
+  bool passOver(int fieldCount, Visit& visit, bool readOn);
+  enum class PlainPass { Found, BufferEnd, NotPlain };
+  // The fast part of passRecordsTo, over what is buffered (PlainFields.cpp): stops before a
+  // record whose first field starts with a needle, or at a record start near the end of the
+  // buffer, or near bytes that must be read field by field.
+  PlainPass passPlainRecords(int fieldCount, std::span<const QByteArrayView> needles);
+  // The fast part of passByFirstField: Found is the record keeps() refused.
+  PlainPass passPlainFirstFields(int fieldCount, bool (*keeps)(void*, QByteArrayView),
+                                 void* context);
   bool fail(const QString& reason);
 
   QString path_;
@@ -185,7 +239,7 @@ bool DataFileReader::parseInBuffer(const char* p, const char* end, Parsed* out) 
 }
 
 template <typename Visit>
-void DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
+bool DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
   QByteArrayView views[8];
   fieldCount = std::min(fieldCount, 8);
   for (;;) {
@@ -197,7 +251,7 @@ void DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
       const char first = *p;
       if (first == ' ' || first == '\t' || first == '\r' || first == '\n' || first == '\x1A') {
         pos_ = p - data;
-        return;
+        return false;
       }
       const char* q = p;
       int done = 0;
@@ -209,12 +263,12 @@ void DataFileReader::passOver(int fieldCount, Visit& visit, bool readOn) {
       if (done < fieldCount) break;
       if (!visit(static_cast<const QByteArrayView*>(views))) {
         pos_ = p - data;
-        return;
+        return false;
       }
       p = q;
     }
     pos_ = p - data;
     // A record runs past the buffer: read on, keeping its start.
-    if (!readOn || !fill()) return;
+    if (!readOn || !fill()) return true;
   }
 }

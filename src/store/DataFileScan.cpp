@@ -73,10 +73,12 @@ Status scanMonth(const QString& path, int year, int month,
   if (!reader.open()) return Status::failure(reader.errorString());
   QList<Field> fields(ScheduleRecord::kFieldCount);
   bool met = false;
+  // The records before the month are passed over up to the next that may start the month or
+  // the timers, found by a byte search.
+  const QByteArrayView stops[] = {key, kTimerMarkerText};
   while (!reader.atEnd()) {
     if (!met) {
-      // The records before the month, in one tight pass.
-      reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
+      reader.passRecordsTo(ScheduleRecord::kFieldCount, stops, [&](const QByteArrayView* record) {
         return record[0] != kTimerMarkerText && !startsWithKey(record[0]);
       });
       if (reader.atEnd()) break;
@@ -106,10 +108,11 @@ Status scanTimers(const QString& path, const std::function<void(const TimerRecor
   if (!reader.open()) return Status::failure(reader.errorString());
   QList<Field> fields(TimerRecord::kFieldCount);
   bool inTimers = false;
+  const QByteArrayView marker[] = {kTimerMarkerText};
   while (!reader.atEnd()) {
     if (!inTimers) {
-      // Schedule records are passed over: only the first field is looked at.
-      reader.passRecords(ScheduleRecord::kFieldCount, [](const QByteArrayView* record) {
+      // Schedule records are passed over up to the marker, found by a byte search.
+      reader.passRecordsTo(ScheduleRecord::kFieldCount, marker, [](const QByteArrayView* record) {
         return record[0] != kTimerMarkerText;
       });
       if (reader.atEnd()) break;

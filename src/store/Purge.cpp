@@ -131,8 +131,9 @@ bool needsRewrite(const QString& path, const PurgeRules& rules) {
 }  // namespace
 
 Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now,
-                     QList<TimerRecord>* removedOnceTimers) {
+                     QList<TimerRecord>* removedOnceTimers, bool* rewritten) {
   if (removedOnceTimers) removedOnceTimers->clear();
+  if (rewritten) *rewritten = false;
   const PurgeRules rules(path, selectedDate, now);
   // Most openings find nothing to tidy: one read, no lock, no write.
   if (!needsRewrite(path, rules)) return Status::success();
@@ -173,5 +174,6 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
   };
   const Status status = rewriteDataFile(path, steps).status;
   if (status && removedOnceTimers) *removedOnceTimers = std::move(removed);
+  if (status && rewritten) *rewritten = true;
   return status;
 }

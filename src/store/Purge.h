@@ -14,8 +14,10 @@
 // it stands. A file without the marker line gets one at its end. When removedOnceTimers is
 // given, it receives the once-only timers that were dropped, in file order, once the file has
 // been rewritten (and stays empty on failure): the user is told about alarms that were missed.
+// When rewritten is given, it says whether the file was rewritten (anything removed or a date
+// written again), so that whoever shows the file knows to read it again.
 Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now,
-                     QList<TimerRecord>* removedOnceTimers = nullptr);
+                     QList<TimerRecord>* removedOnceTimers = nullptr, bool* rewritten = nullptr);
 
 // yyyymmddhhnn of a once-only timer from the numeric values of its fields.
 long long timerMoment(long long year, long long month, long long day, long long hour,

@@ -19,6 +19,9 @@ namespace {
 constexpr qsizetype kOutputChunk = 1 << 20;
 // Records copied as they stand are handed on in runs of about this size.
 constexpr qsizetype kRunLimit = 256 * 1024;
+// Unchanged pieces at least this long are copied by the kernel; shorter ones are written with
+// the new bytes, one system call for many of them.
+constexpr qsizetype kKernelCopyMinimum = 64 * 1024;
 
 const QByteArray& markerLine() {
   static const QByteArray line = encodeLine(TimerMarker::fields());
@@ -32,7 +35,9 @@ bool endsWithDelimiter(QByteArrayView bytes) {
 }
 
 // The new contents on their way to the temporary file, compared with the old ones as they
-// go, so that a rewrite that changes nothing leaves the file alone.
+// go, so that a rewrite that changes nothing leaves the file alone. The parts that stand in
+// the old file as they are go as ranges of it: the kernel copies them (and shares their blocks
+// where the file system can) instead of passing every byte through here.
 class Output {
  public:
   Output(const QString& path, QFile& source) : replacement_(path), source_(source) {
@@ -41,17 +46,46 @@ class Output {
 
   Status begin() { return replacement_.begin(); }
 
+  // New bytes.
   void append(QByteArrayView bytes) {
     if (!status_) return;
+    flushRange();
     buffer_.append(bytes);
-    if (buffer_.size() >= kOutputChunk) flush();
+    if (buffer_.size() >= kOutputChunk) flushBytes();
+  }
+
+  // Bytes of the old file at `offset`, still in memory: a short piece goes with the new bytes,
+  // a long one (or one that continues the range before it) as a range.
+  void appendSource(qint64 offset, QByteArrayView bytes) {
+    if (!status_ || bytes.isEmpty()) return;
+    if (rangeSize_ > 0 && rangeStart_ + rangeSize_ == offset) {
+      rangeSize_ += bytes.size();
+    } else if (bytes.size() < kKernelCopyMinimum) {
+      append(bytes);
+    } else {
+      appendRange(offset, bytes.size());
+    }
+  }
+
+  // Bytes of the old file that were passed over without keeping them.
+  void appendRange(qint64 offset, qint64 size) {
+    if (!status_ || size <= 0) return;
+    if (rangeSize_ > 0 && rangeStart_ + rangeSize_ == offset) {
+      rangeSize_ += size;
+      return;
+    }
+    flushRange();
+    flushBytes();
+    rangeStart_ = offset;
+    rangeSize_ = size;
   }
 
   const Status& status() const { return status_; }
 
   // Puts the new file in place, unless it equals the old one.
   RewriteResult finish() {
-    flush();
+    flushRange();
+    flushBytes();
     if (!status_) return {status_, false};
     if (identical_ && written_ == source_.size()) {
       replacement_.abandon();
@@ -61,27 +95,57 @@ class Output {
   }
 
  private:
-  void flush() {
+  void flushBytes() {
     if (buffer_.isEmpty() || !status_) return;
-    if (identical_) identical_ = sameAsSource(buffer_);
+    if (identical_) identical_ = sameAsSource(buffer_, written_);
     status_ = replacement_.write(buffer_);
     written_ += buffer_.size();
     buffer_.resize(0);
   }
 
-  bool sameAsSource(const QByteArray& bytes) {
+  void flushRange() {
+    if (rangeSize_ == 0 || !status_) return;
+    // A range in its old place is the same bytes; elsewhere it is compared like new bytes.
+    if (identical_ && rangeStart_ != written_) identical_ = rangeSameAsSource();
+    status_ = replacement_.copyFrom(source_.handle(), rangeStart_, rangeSize_);
+    written_ += rangeSize_;
+    rangeSize_ = 0;
+  }
+
+  // Whether the old file holds `bytes` at `at`.
+  bool sameAsSource(QByteArrayView bytes, qint64 at) {
 #ifndef Q_OS_WIN
     compare_.resize(bytes.size());
     qsizetype done = 0;
     while (done < bytes.size()) {
       const ssize_t got = ::pread(source_.handle(), compare_.data() + done,
-                                  static_cast<size_t>(bytes.size() - done), written_ + done);
+                                  static_cast<size_t>(bytes.size() - done), at + done);
       if (got <= 0) return false;
       done += got;
     }
-    return std::memcmp(compare_.constData(), bytes.constData(), static_cast<size_t>(done)) == 0;
+    return std::memcmp(compare_.constData(), bytes.data(), static_cast<size_t>(done)) == 0;
 #else
     Q_UNUSED(bytes);
+    Q_UNUSED(at);
+    return false;
+#endif
+  }
+
+  // Whether the pending range equals the old file's bytes where it goes.
+  bool rangeSameAsSource() {
+#ifndef Q_OS_WIN
+    QByteArray piece;
+    for (qint64 done = 0; done < rangeSize_;) {
+      piece.resize(static_cast<qsizetype>(std::min<qint64>(rangeSize_ - done, kOutputChunk)));
+      const ssize_t got = ::pread(source_.handle(), piece.data(), static_cast<size_t>(piece.size()),
+                                  rangeStart_ + done);
+      if (got <= 0) return false;
+      piece.resize(got);
+      if (!sameAsSource(piece, written_ + done)) return false;
+      done += got;
+    }
+    return true;
+#else
     return false;
 #endif
   }
@@ -90,6 +154,8 @@ class Output {
   QFile& source_;
   QByteArray buffer_;
   QByteArray compare_;
+  qint64 rangeStart_ = 0;
+  qint64 rangeSize_ = 0;
   qint64 written_ = 0;
   bool identical_ = true;
   Status status_ = Status::success();
@@ -158,10 +224,25 @@ class RewriteRun {
     if (pending_ >= kRunLimit) handOver();
   }
 
+  // Lets skip() move the reader over records that go to the output as they stand, without
+  // keeping their bytes: the output takes them as a range of the old file. Only where
+  // canKeepRecords().
+  template <typename Skip>
+  void passAhead(Skip&& skip) {
+    handOver();
+    reader_.stopKeeping();
+    const qint64 from = reader_.offset();
+    skip();
+    output_.appendRange(from, reader_.offset() - from);
+    reader_.keepFromHere();
+    pending_ = recordStart_ = recordEnd_ = 0;
+    included_ = true;
+  }
+
   // Hands the pending run to the output.
   void handOver() {
     if (pending_ == 0) return;
-    output_.append(reader_.kept().first(pending_));
+    output_.appendSource(reader_.keptOffset(), reader_.kept().first(pending_));
     reader_.releaseKept(pending_);
     recordStart_ -= pending_;
     recordEnd_ -= pending_;
@@ -230,8 +311,35 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
                                              &schedule.Content, &schedule.DoneFlag,
                                              &schedule.DeleteFlag};
   bool markerSeen = false;
+  // Where the records copied as they stand may end: the marker, and the dates the step looks for.
+  QList<QByteArrayView> scheduleStops{kTimerMarkerText};
+  for (const QByteArray& stop : steps.scheduleStops) scheduleStops.append(stop);
+  const auto notAStop = [&](const QByteArrayView* fields) {
+    for (const QByteArrayView stop : scheduleStops) {
+      if (fields[0].startsWith(stop)) return false;
+    }
+    return true;
+  };
   while (!reader.atEnd()) {
-    if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
+    const bool copying = !steps.schedule || sink.copyRest_;
+    if ((copying || !steps.scheduleStops.isEmpty()) && run.canKeepRecords()) {
+      // Up to the marker (or a record the step must see), found by a byte search; the records
+      // before it go to the output as they stand, without being read field by field.
+      run.passAhead([&] {
+        reader.passRecordsTo(ScheduleRecord::kFieldCount,
+                             std::span(scheduleStops).first(copying ? 1 : scheduleStops.size()),
+                             notAStop);
+      });
+      if (reader.atEnd()) break;
+    } else if (steps.schedule && steps.keepsScheduleDate && !sink.copyRest_ &&
+               run.canKeepRecords()) {
+      run.passAhead([&] {
+        reader.passByFirstField(ScheduleRecord::kFieldCount, [&](QByteArrayView date) {
+          return date != kTimerMarkerText && steps.keepsScheduleDate(date);
+        });
+      });
+      if (reader.atEnd()) break;
+    } else if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
       reader.keepRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* fields) {
         return fields[0] != kTimerMarkerText && steps.keepsSchedule(fields);
       });
@@ -278,7 +386,14 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
       &timer.TimerTitle, &timer.TimerKind, &timer.TimerYearOrWeekday, &timer.TimerMonth,
       &timer.TimerDay,   &timer.TimerHour, &timer.TimerMinute,        &timer.TimerPicture};
   while (markerSeen && !reader.atEnd()) {
-    if (steps.timer && steps.keepsTimer && !sink.copyRest_ && run.canKeepRecords()) {
+    if ((!steps.timer || sink.copyRest_) && run.canKeepRecords()) {
+      // The timers copied as they stand, to the last ones.
+      run.passAhead([&] {
+        reader.passRecordsTo(TimerRecord::kFieldCount, {},
+                             [](const QByteArrayView*) { return true; });
+      });
+      if (reader.atEnd()) break;
+    } else if (steps.timer && steps.keepsTimer && !sink.copyRest_ && run.canKeepRecords()) {
       reader.keepRecords(TimerRecord::kFieldCount, steps.keepsTimer);
       run.keptRecords();
       if (reader.atEnd()) break;

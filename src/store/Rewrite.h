@@ -50,6 +50,14 @@ struct RewriteSteps {
   // Such records are copied without being handed to the step; the others go to it as usual.
   std::function<bool(const QByteArrayView* fields)> keepsSchedule;
   std::function<bool(const QByteArrayView* fields)> keepsTimer;
+  // Optional, for a schedule step that decides from a record's EntryDate alone (its bytes): true
+  // when it writes any record of that date unchanged. Such records are passed over by counting
+  // fields, not read field by field, and go to the new file as they stand.
+  std::function<bool(QByteArrayView entryDate)> keepsScheduleDate;
+  // Optional, for a schedule step that looks for records of a few dates (at most three): it
+  // writes every record unchanged whose EntryDate does not start with one of these bytes. The
+  // others are found with a byte search and only they are handed to the step.
+  QList<QByteArray> scheduleStops;
 };
 
 // Reads the data file, passes every record through the steps and replaces the file with the

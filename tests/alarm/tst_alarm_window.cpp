@@ -121,6 +121,14 @@ struct Session {
     return face->isVisibleTo(popup()) ? face->text() : QString();
   }
   bool topmost() const { return popup()->windowFlags() & Qt::WindowStaysOnTopHint; }
+  // The first second after the pop-up appeared has passed.
+  void afterGrace() { platform.uptime += AlarmPopup::kGraceMilliseconds; }
+  // The user brings the pop-up to the front: a click on its title band (with a picture).
+  void bringToFront() {
+    afterGrace();
+    QTest::mouseClick(control("Label1"), Qt::LeftButton);
+  }
+  bool takesFocus() const { return !popup()->windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus); }
 };
 
 // Counts the times the pop-up is taken off the screen.
@@ -271,6 +279,8 @@ class AlarmWindowTest : public QObject {
     QCOMPARE(instruction->font().pointSize(), 18);
     QVERIFY(instruction->font().bold());
     QVERIFY(!instruction->autoFillBackground());
+    // Black, as on the plain ground, whatever the palette's text colour.
+    QCOMPARE(instruction->palette().color(QPalette::WindowText), QColor(0, 0, 0));
     // Over the lower right of the picture, in front of it, right edge as designed.
     QVERIFY(picture->geometry().contains(instruction->geometry()));
     QCOMPARE(instruction->geometry().right(), 976);
@@ -492,6 +502,7 @@ class AlarmWindowTest : public QObject {
     Session s(kDaily);
     s.tickAt("2026-12-07 07:30:00");
     s.log.clear();
+    s.afterGrace();
     // The title and the instruction do nothing.
     QTest::mouseClick(s.control("Label1"), Qt::LeftButton);
     QTest::mouseClick(s.control("Label2"), Qt::LeftButton);
@@ -540,14 +551,17 @@ class AlarmWindowTest : public QObject {
                                       {"Return", Qt::Key_Return},
                                       {"Space", Qt::Key_Space}};
     if (how == "click") {
+      s.afterGrace();
       QTest::mouseClick(picture, Qt::LeftButton);
     } else if (keys.contains(how)) {
+      s.bringToFront();
       QTest::keyClick(picture, keys.value(how));
     } else if (how == "press") {
       QAccessibleInterface* button = QAccessible::queryAccessibleInterface(picture);
       QVERIFY(button && button->actionInterface());
       button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     } else if (how == "close") {
+      s.afterGrace();
       QVERIFY(s.popup()->close());
     } else {
       QVERIFY(s.platform.actionHandler);
@@ -569,6 +583,7 @@ class AlarmWindowTest : public QObject {
   void otherKeysDoNothing() {
     Session s(kDaily);
     s.tickAt("2026-12-07 07:30:00");
+    s.bringToFront();
     s.log.clear();
     QWidget* picture = s.control("Image1");
     QTest::keyClick(picture, Qt::Key_A);
@@ -633,8 +648,10 @@ class AlarmWindowTest : public QObject {
     s.tickAt("2026-12-07 07:31:40");
     s.log.clear();
     if (how == "button") {
+      s.afterGrace();
       QTest::mouseClick(s.control<QPushButton>("Snooze"), Qt::LeftButton);
     } else if (how == "S") {
+      s.bringToFront();
       QTest::keyClick(s.control("Image1"), Qt::Key_S);
     } else {
       s.platform.actionHandler(1, AlarmAction::Snooze);
@@ -663,6 +680,7 @@ class AlarmWindowTest : public QObject {
   void snoozeThatCannotBeAddedSaysWhy() {
     Session s(kDaily);
     s.tickAt("2026-12-07 07:30:00");
+    s.bringToFront();
     QVERIFY(QFile::remove(s.state.CurrentDataFile));
     QTest::keyClick(s.control("Image1"), Qt::Key_S);
     QVERIFY(!QFile::exists(s.state.CurrentDataFile));
@@ -708,6 +726,7 @@ class AlarmWindowTest : public QObject {
     QCOMPARE(s.shownTime(), "15:00");
     // A click anywhere dismisses: here on the title band.
     s.log.clear();
+    s.afterGrace();
     QTest::mouseClick(s.control("Label1"), Qt::LeftButton);
     QVERIFY(!s.popup()->isVisible());
     QCOMPARE(s.log,
@@ -717,6 +736,7 @@ class AlarmWindowTest : public QObject {
     s.tickAt("2026-12-08 07:30:00");
     QVERIFY(!s.control("FaceTime")->isVisibleTo(s.popup()));
     QVERIFY(!s.control("Image1")->autoFillBackground());
+    s.afterGrace();
     QTest::mouseClick(s.control("Label1"), Qt::LeftButton);
     QVERIFY(s.popup()->isVisible());
   }
@@ -735,10 +755,93 @@ class AlarmWindowTest : public QObject {
     QVERIFY(picture->state().focusable);
   }
 
+  // The alarm comes up while the user types or clicks elsewhere: nothing they do in its first
+  // second counts, and their keys never count until they bring the pop-up to the front.
+  void strayInputDoesNotDismiss_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<qint64>("after");  // milliseconds after the pop-up appeared
+    QTest::newRow("click on the picture at once") << "click" << qint64(0);
+    QTest::newRow("click on the picture at 0.9 s") << "click" << qint64(900);
+    QTest::newRow("click on the snooze button") << "snooze" << qint64(900);
+    QTest::newRow("close box") << "close" << qint64(500);
+    QTest::newRow("Space at once") << "Space" << qint64(0);
+    QTest::newRow("Space, seconds later") << "Space" << qint64(5000);
+    QTest::newRow("Return, seconds later") << "Return" << qint64(5000);
+    QTest::newRow("Esc, seconds later") << "Esc" << qint64(5000);
+    QTest::newRow("S, seconds later") << "S" << qint64(5000);
+    QTest::newRow("Space on the snooze button") << "button Space" << qint64(5000);
+    QTest::newRow("brought up in its first second, then Space") << "front Space" << qint64(300);
+    QTest::newRow("a click begun in the first second") << "press" << qint64(900);
+  }
+  void strayInputDoesNotDismiss() {
+    QFETCH(QString, input);
+    QFETCH(qint64, after);
+    Session s(kDaily);
+    s.tickAt("2026-12-07 07:30:00");
+    s.log.clear();
+    s.platform.uptime += after;
+    QWidget* picture = s.control("Image1");
+    const QMap<QString, Qt::Key> keys{{"Space", Qt::Key_Space},
+                                      {"Return", Qt::Key_Return},
+                                      {"Esc", Qt::Key_Escape},
+                                      {"S", Qt::Key_S}};
+    if (input == "click") {
+      QTest::mouseClick(picture, Qt::LeftButton);
+    } else if (input == "snooze") {
+      QTest::mouseClick(s.control<QPushButton>("Snooze"), Qt::LeftButton);
+    } else if (input == "close") {
+      QVERIFY(!s.popup()->close());
+    } else if (keys.contains(input)) {
+      QTest::keyClick(picture, keys.value(input));
+    } else if (input == "button Space") {
+      QTest::keyClick(s.control<QPushButton>("Snooze"), Qt::Key_Space);
+    } else if (input == "front Space") {
+      QTest::mouseClick(s.control("Label1"), Qt::LeftButton);
+      QVERIFY(!s.popup()->broughtToFront());
+      s.platform.uptime += 1000;
+      QTest::keyClick(picture, Qt::Key_Space);
+    } else {
+      QTest::mousePress(picture, Qt::LeftButton);
+      s.platform.uptime += 500;
+      QTest::mouseRelease(picture, Qt::LeftButton);
+    }
+    QVERIFY(s.popup()->isVisible());
+    QVERIFY(s.platform.soundPlaying);
+    QCOMPARE(s.log, QStringList());
+    QCOMPARE(s.platform.closedNotifications, QList<int>());
+    QCOMPARE(s.fileBytes(), kMarkerLine + kDaily);
+    QVERIFY(!s.takesFocus());
+  }
+
+  // Whether the window manager honours it is for tests/desktop (GNOME Shell) to show; here the
+  // offscreen screen activates every window it shows, as a careless window manager would, and
+  // the keys still do not count (strayInputDoesNotDismiss).
+  void shownWithoutTakingTheFocus() {
+    Session s(kDaily);
+    s.tickAt("2026-12-07 07:30:00");
+    QVERIFY(s.popup()->isVisible());
+    QVERIFY(s.popup()->testAttribute(Qt::WA_ShowWithoutActivating));
+    QVERIFY(!s.takesFocus());
+    QVERIFY(s.topmost());
+    // The user's click after the first second brings it up: now it takes the focus and keys.
+    s.bringToFront();
+    QVERIFY(s.popup()->broughtToFront());
+    QVERIFY(s.takesFocus());
+    QVERIFY(s.popup()->isVisible());
+    QTest::keyClick(s.control("Image1"), Qt::Key_Space);
+    QVERIFY(!s.popup()->isVisible());
+    // The next alarm comes up without the focus again.
+    s.tickAt("2026-12-08 07:30:00");
+    QVERIFY(s.popup()->isVisible());
+    QVERIFY(!s.takesFocus());
+    QVERIFY(!s.popup()->broughtToFront());
+  }
+
   void closeBoxReloadsTheTimerList() {
     Session s(kDaily);
     s.tickAt("2026-12-07 07:30:00");
     s.log.clear();
+    s.afterGrace();
     QVERIFY(s.popup()->close());
     QVERIFY(!s.popup()->isVisible());
     // Dismissed like a click, without the click's sound; the failure report comes after.

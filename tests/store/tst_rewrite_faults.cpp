@@ -112,6 +112,52 @@ class RewriteFaultTest : public QObject {
     QVERIFY(!QFile::exists(temporary_));
   }
 
+  // What a save keeps goes to the temporary file through copy_file_range: killed there, the
+  // old file stays; refused as the kernel refuses where it cannot copy, the save copies by read
+  // and write and succeeds; any other error fails it.
+  void kernelCopyFaults_data() {
+    QTest::addColumn<QString>("injection");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("killed") << "copy_file_range:signal=KILL"
+                            << "old";
+    for (const char* refusal : {"EXDEV", "EINVAL", "ENOSYS", "EOPNOTSUPP"}) {
+      QTest::newRow(refusal) << QStringLiteral("copy_file_range:error=%1").arg(refusal) << "new";
+    }
+    QTest::newRow("disk full") << "copy_file_range:error=ENOSPC"
+                               << "failed";
+    QTest::newRow("i/o error") << "copy_file_range:error=EIO"
+                               << "failed";
+  }
+  void kernelCopyFaults() {
+    if (!haveStrace()) QSKIP("strace is not installed");
+    QFETCH(QString, injection);
+    QFETCH(QString, outcome);
+    // 88,000 bytes to keep before the entry the purge takes out: copied by the kernel.
+    QByteArray kept;
+    for (int i = 0; i < 2000; ++i) kept += "\"2001/05/03\",\"keep-an-entry-here\",\"\",0,0\r\n";
+    const QByteArray old = kept + kDoneEntry + kMarkerLine;
+    writeBytes(data_, old);
+    const Run result = purgeWithFault(data_, injection);
+    if (outcome == "new") {
+      QVERIFY2(result.exitCode == 0 && !result.crashed, qUtf8Printable(result.output));
+      QVERIFY(readBytes(data_) == kept + kMarkerLine);
+      QVERIFY(!QFile::exists(temporary_));
+      return;
+    }
+    QVERIFY(readBytes(data_) == old);
+    if (outcome == "failed") {
+      QCOMPARE(result.exitCode, 1);
+      QVERIFY2(result.output.contains("元のデータはそのまま"), qUtf8Printable(result.output));
+      QVERIFY(!QFile::exists(temporary_));
+    } else {
+      QVERIFY(result.exitCode != 0 || result.crashed);
+      // The next save removes what the killed one left.
+      QCOMPARE(purge(data_).exitCode, 0);
+      QVERIFY(readBytes(data_) == kept + kMarkerLine);
+      QCOMPARE(temporaryFiles(dir_.path()), QStringList());
+    }
+  }
+
   void killedBeforeTheRenameKeepsTheOldFileAndRecovers() {
     if (!haveStrace()) QSKIP("strace is not installed");
     const Run killed = purgeWithFault(data_, "rename:signal=KILL");

@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
+#include <cerrno>
 
 #include "store/AtomicFile.h"
 #include "store/Cp932.h"
@@ -50,7 +52,51 @@ QByteArrayList entryDates(const QString& path) {
   return dates;
 }
 
+// Stands in for the kernel's copy: refuses it with one error number, copies a little at a time
+// or nothing, and counts the calls.
+int gCopyError = 0;    // the errno of a refusal; 0: copy
+long gCopyLimit = -1;  // at most this many bytes a call; 0: nothing; -1: all asked for
+int gCopyCalls = 0;
+long fakeCopyFileRange(int inFd, long long* inOffset, int outFd, long long* outOffset,
+                       unsigned long size, unsigned) {
+  ++gCopyCalls;
+  if (gCopyError != 0) {
+    errno = gCopyError;
+    return -1;
+  }
+  if (gCopyLimit >= 0) size = std::min<unsigned long>(size, static_cast<unsigned long>(gCopyLimit));
+  QByteArray bytes(static_cast<qsizetype>(size), '\0');
+  const ssize_t got = ::pread(inFd, bytes.data(), size, *inOffset);
+  if (got <= 0) return got;
+  *inOffset += got;
+  Q_UNUSED(outOffset);
+  return ::write(outFd, bytes.constData(), static_cast<size_t>(got));
+}
+
+// The kernel's copy as one way: the system's, refused with an error, or copying in pieces.
+struct CopyWay {
+  int error = 0;
+  long limit = -1;
+  bool system = true;
+};
+void useCopyWay(const CopyWay& way) {
+  gCopyError = way.error;
+  gCopyLimit = way.limit;
+  gCopyCalls = 0;
+  storetesting::setCopyFileRange(way.system ? nullptr : fakeCopyFileRange);
+}
+
+// A schedule line of exactly 40 bytes: "2001/05/03","nnnnnnnnn","",0,0 and CR LF.
+QByteArray fortyBytes(int n) {
+  return line("\"2001/05/03\",\"" + QByteArray::number(n).rightJustified(9, '0') + "\",\"\",0,0");
+}
+constexpr int kChunk = 256 * 1024;  // the reader's first read
+
 }  // namespace
+
+Q_DECLARE_METATYPE(CopyWay)
+
+namespace {}  // namespace
 
 class StoreTest : public QObject {
   Q_OBJECT
@@ -252,6 +298,219 @@ class StoreTest : public QObject {
     struct stat after {};
     ::stat(QFile::encodeName(path).constData(), &after);
     QCOMPARE(after.st_ino, before.st_ino);
+  }
+
+  // The unchanged parts of a rewrite go through the kernel's copy; where it refuses (another
+  // file system, an old kernel, a file system without it, a sandbox) or copies in pieces, the
+  // file comes out the same. The record changed sits at the very start, across the reader's
+  // first chunk, just before the marker, and at the very end (the last timer).
+  void kernelCopyAndItsFallbackWriteTheSameBytes_data() {
+    QTest::addColumn<CopyWay>("way");
+    QTest::addColumn<int>("changed");  // the line replaced; -1: the last timer
+    const QList<std::pair<const char*, CopyWay>> ways{
+        {"kernel", CopyWay{}},
+        {"EXDEV", CopyWay{EXDEV, -1, false}},
+        {"EINVAL", CopyWay{EINVAL, -1, false}},
+        {"ENOSYS", CopyWay{ENOSYS, -1, false}},
+        {"EOPNOTSUPP", CopyWay{EOPNOTSUPP, -1, false}},
+        {"EPERM", CopyWay{EPERM, -1, false}},
+        {"copies nothing", CopyWay{0, 0, false}},
+        {"copies 1000 bytes a call", CopyWay{0, 1000, false}},
+    };
+    const int lines = 12000;  // 480,000 bytes of entries
+    const QList<std::pair<const char*, int>> places{{"first line", 0},
+                                                    {"across the first chunk", kChunk / 40},
+                                                    {"last entry", lines - 1},
+                                                    {"last timer", -1}};
+    for (const auto& [wayName, way] : ways) {
+      for (const auto& [placeName, changed] : places) {
+        QTest::addRow("%s, %s", wayName, placeName) << way << changed;
+      }
+    }
+  }
+  void kernelCopyAndItsFallbackWriteTheSameBytes() {
+    QFETCH(CopyWay, way);
+    QFETCH(int, changed);
+    const int lines = 12000;
+    QByteArray before;
+    QByteArray after;
+    const QByteArray replacement = line("\"2001/05/03\",\"changed\",\"\",0,0");
+    for (int i = 0; i < lines; ++i) {
+      before += fortyBytes(i);
+      after += i == changed ? replacement : fortyBytes(i);
+    }
+    if (changed == kChunk / 40) {
+      // The line replaced does straddle the first chunk's end.
+      QVERIFY(changed * 40 < kChunk && changed * 40 + 40 > kChunk);
+    }
+    const QByteArray timer1 = line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QByteArray timer2 = line("\"t2\",\"2\",\"\",\"\",\"\",\"08\",\"30\",\"\"");
+    const QByteArray timer2changed = line("\"t2\",\"2\",\"\",\"\",\"\",\"09\",\"45\",\"\"");
+    before += kMarkerLine + timer1 + timer2;
+    after += kMarkerLine + timer1 + (changed == -1 ? timer2changed : timer2);
+    const QString path = file("copy.dat");
+    writeBytes(path, before);
+
+    RewriteSteps steps;
+    if (changed >= 0) {
+      const QByteArray wanted = QByteArray::number(changed).rightJustified(9, '0');
+      steps.schedule = [wanted](const ScheduleRecord& record, RecordSink& sink) {
+        if (record.Subject.raw != wanted) return sink.write(record);
+        sink.write(ScheduleRecord{record.EntryDate, Field::text("changed"), record.Content,
+                                  record.DoneFlag, record.DeleteFlag});
+        sink.copyRest();
+      };
+    } else {
+      steps.timer = [](const TimerRecord& record, RecordSink& sink) {
+        if (record.TimerTitle.raw != "t2") return sink.write(record);
+        TimerRecord later = record;
+        later.TimerHour = Field::text("09");
+        later.TimerMinute = Field::text("45");
+        sink.write(later);
+      };
+    }
+    useCopyWay(way);
+    const RewriteResult result = rewriteDataFile(path, steps);
+    const int calls = gCopyCalls;
+    useCopyWay({});
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QVERIFY(result.changed);
+    QVERIFY(readBytes(path) == after);
+    // The stand-in was asked (once, where it refused: the rest goes by read and write).
+    if (!way.system) QVERIFY(way.error != 0 || way.limit == 0 ? calls == 1 : calls > 1);
+    QCOMPARE(temporaryFiles(dir_.path()), QStringList());
+  }
+
+  // A kernel copy that fails for want of room or with an I/O error fails the rewrite.
+  void kernelCopyFailureKeepsTheOldFile_data() {
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("disk full") << ENOSPC << QStringLiteral("空き容量");
+    QTest::newRow("i/o error") << EIO << QString();
+  }
+  void kernelCopyFailureKeepsTheOldFile() {
+    QFETCH(int, error);
+    QFETCH(QString, reason);
+    QByteArray before;
+    for (int i = 0; i < 5000; ++i) before += fortyBytes(i);
+    before += kMarkerLine;
+    const QString path = file("copy.dat");
+    writeBytes(path, before);
+    RewriteSteps steps;
+    steps.afterTimers = [](RecordSink& sink) {
+      sink.write(TimerRecord{Field::text("c"), Field::text("2"), Field::text(""), Field::text(""),
+                             Field::text(""), Field::text("09"), Field::text("30"),
+                             Field::text("")});
+    };
+    useCopyWay({error, -1, false});
+    const RewriteResult result = rewriteDataFile(path, steps);
+    useCopyWay({});
+    QVERIFY(!result.status.isOk());
+    QVERIFY2(result.status.message().contains("元のデータはそのまま"),
+             qPrintable(result.status.message()));
+    if (!reason.isEmpty()) QVERIFY(result.status.message().contains(reason));
+    QVERIFY(readBytes(path) == before);
+    QCOMPARE(temporaryFiles(dir_.path()), QStringList());
+  }
+
+  // The passes that jump to the marker or to a date with a byte search count the fields before
+  // it as a field-by-field read does: a line of four fields takes the next line's first, one of
+  // six gives its last to the next record. A quote after a blank sends those bytes the careful
+  // way. The delete takes out the first line; what follows is copied as it stands.
+  void rewriteFindsTheMarkerWhereTheFieldsPutIt_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("markerFound");
+    QTest::newRow("plain") << fortyBytes(1) << true;
+    QTest::newRow("four fields") << line("\"2001/05/03\",\"a\",\"\",0") << false;
+    QTest::newRow("four fields, then six")
+        << line("\"2001/05/03\",\"a\",\"\",0") + line("\"2001/05/03\",\"b\",\"\",0,0,\"x\"")
+        << true;
+    QTest::newRow("quote after a blank") << line("\"2001/05/03\", \"a\",\"\",0,0") << true;
+    QTest::newRow("quote inside a bare field")
+        << line("\"2001/05/03\",a\"b,\"\",0") + line("x,\"2001/05/03\",\"c\",\"\",0,0") << true;
+    QTest::newRow("comma and line end inside quotes")
+        << line("\"2001/05/03\",\"a,\r\n\",\",\",0,0") << true;
+  }
+  void rewriteFindsTheMarkerWhereTheFieldsPutIt() {
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, markerFound);
+    const QByteArray first = line("\"2001/05/04\",\"drop\",\"\",0,0");
+    QByteArray filler;
+    for (int i = 0; i < 8000; ++i) filler += fortyBytes(i);  // past the first chunk
+    const QByteArray timer = line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QByteArray before = first + filler + lines + filler + kMarkerLine + timer;
+    const QString path = file("fields.dat");
+    writeBytes(path, before);
+    RewriteSteps steps;
+    steps.schedule = [](const ScheduleRecord& record, RecordSink& sink) {
+      if (record.Subject.raw == "drop") return sink.copyRest();
+      sink.write(record);
+    };
+    bool sawTimer = false;
+    steps.timer = [&](const TimerRecord& record, RecordSink& sink) {
+      sawTimer = record.TimerTitle.raw == "t1";
+      sink.write(record);
+    };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    if (markerFound) {
+      QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+      QVERIFY(sawTimer);
+      QVERIFY(readBytes(path) == filler + lines + filler + kMarkerLine + timer);
+    } else {
+      // The marker's line is read as the rest of an entry, and the file ends inside a record.
+      QVERIFY(!result.status.isOk());
+      QVERIFY(readBytes(path) == before);
+    }
+    QList<TimerRecord> found;
+    const Status scanned = scanTimers(path, [&](const TimerRecord& r) { found.append(r); });
+    QCOMPARE(scanned.isOk(), markerFound);
+    if (markerFound) QCOMPARE(found.size(), 1);
+  }
+
+  // A step that decides by the date alone has the records passed over by counting fields; the
+  // place it stops at is where a field-by-field read puts it. A line of six fields gives its
+  // last to the next record, whose date is then "2001/05/01": the new entry goes before it (a
+  // line of four after it takes the lent field back).
+  void rewriteByDateStopsWhereTheFieldsPutIt_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QByteArray>("expectedLines");
+    const QByteArray added = line("\"2001/05/02\",\"new\",\"\",0,0");
+    QTest::newRow("older entry") << line("\"2001/05/01\",\"old\",\"\",0,0")
+                                 << added + line("\"2001/05/01\",\"old\",\"\",0,0");
+    QTest::newRow("six fields, then four")
+        << line("\"2001/05/03\",\"a\",\"\",0,0,\"2001/05/01\"") +
+               line("\"2001/05/03\",\"b\",\"\",0")
+        << "\"2001/05/03\",\"a\",\"\",0,0," + added + line("\"2001/05/01\"") +
+               line("\"2001/05/03\",\"b\",\"\",0");
+    QTest::newRow("quote after a blank")
+        << line("\"2001/05/03\", \"a\",\"\",0,0") + line("\"2001/05/01\",\"old\",\"\",0,0")
+        << line("\"2001/05/03\", \"a\",\"\",0,0") + added + line("\"2001/05/01\",\"old\",\"\",0,0");
+  }
+  void rewriteByDateStopsWhereTheFieldsPutIt() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QByteArray, expectedLines);
+    QByteArray head;
+    for (int i = 0; i < 8000; ++i) head += fortyBytes(i);  // 2001/05/03, past the first chunk
+    QByteArray tail;
+    for (int i = 0; i < 100; ++i) tail += fortyBytes(i);
+    const QString path = file("bydate.dat");
+    writeBytes(path, head + lines + tail + kMarkerLine);
+    RewriteSteps steps;
+    bool written = false;
+    const ScheduleRecord added{Field::text("2001/05/02"), Field::text("new"), Field::text(""),
+                               Field::number(0), Field::number(0)};
+    steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
+      if (!written && record.EntryDate.raw < "2001/05/02") {
+        sink.write(added);
+        written = true;
+      }
+      sink.write(record);
+    };
+    steps.keepsScheduleDate = [](QByteArrayView date) { return date >= "2001/05/02"; };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QVERIFY(written);
+    QVERIFY(readBytes(path) == head + expectedLines + tail + kMarkerLine);
   }
 
   void rewriteWithoutChangeLeavesTheFileUntouched() {

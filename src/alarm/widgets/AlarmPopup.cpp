@@ -11,10 +11,12 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 #include <cmath>
 
 #include "alarm/ClockText.h"
 #include "ui/CaptionLabel.h"
+#include "ui/Contrast.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -41,6 +43,7 @@ constexpr int kInstructionHeight = 375;
 constexpr int kDueTimeHeight = 540;
 
 const QColor kPlainGround(255, 252, 235);
+const QColor kTitleGround(255, 255, 255);
 const QColor kLateRed(192, 0, 0);
 
 QFont titleFont(int pointSize) {
@@ -54,9 +57,11 @@ int captionWidth(const QFont& font, const QString& text, int margin) {
   return static_cast<int>(std::ceil(QFontMetricsF(font).horizontalAdvance(text))) + 2 * margin + 2;
 }
 
-void setTextColor(QWidget* widget, const QColor& color) {
+// Text on a fixed ground: the colour itself where it reads there, else the nearest shade of its
+// hue that does (the late notice's red stays red), in every colour group.
+void setTextColor(QWidget* widget, const QColor& color, const QColor& ground) {
   QPalette palette = widget->palette();
-  palette.setColor(QPalette::WindowText, color);
+  palette.setColor(QPalette::WindowText, shadeReaching(color, ground));
   widget->setPalette(palette);
 }
 
@@ -126,6 +131,10 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   // needs no step of its own. The flag is set once: changing it later makes a new native
   // window, and a warning box that belongs to the pop-up would lose its place above it.
   setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  // Shown without being activated: on X11 Qt then gives the window a user time of 0, which
+  // window managers take as "do not focus"; on Wayland a client cannot take the focus anyway.
+  setAttribute(Qt::WA_ShowWithoutActivating, true);
+  acceptFocus(false);
   setFixedSize(twips(kClientWidth), twips(kClientHeight));
   // The main window decides when the program ends, not an alarm that is closed.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -135,10 +144,7 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   title_ = new CaptionLabel(this);
   title_->setObjectName(QStringLiteral("Label1"));
   title_->setAutoFillBackground(true);
-  QPalette white = title_->palette();
-  white.setColor(QPalette::Window, QColor(255, 255, 255));
-  white.setColor(QPalette::WindowText, QColor(0, 0, 0));
-  title_->setPalette(white);
+  setFixedGround(title_, kTitleGround);
   title_->setAlignment(Qt::AlignCenter);
   title_->setToolTip(QStringLiteral("データ名です"));
   title_->setAccessibleDescription(title_->toolTip());  // a screen reader reads out the title
@@ -162,6 +168,7 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   faceTitle_ = new CaptionLabel(picture_);
   faceTitle_->setObjectName(QStringLiteral("FaceTitle"));
   for (CaptionLabel* face : {faceTime_, faceTitle_}) {
+    setFixedGround(face, kPlainGround);
     face->setAlignment(Qt::AlignCenter);
     face->setWordWrap(true);
     face->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -175,6 +182,8 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   instruction_->setText(QStringLiteral("確認したら画像をクリックして"));
   instruction_->setFont(japaneseFont(18, true));
   instruction_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // Over the picture or the plain ground, never the palette's: black, as it is designed.
+  setTextColor(instruction_, QColor(0, 0, 0), kPlainGround);
   const int instructionRight = twips(kInstructionLeft + kInstructionWidth);
   const int instructionWidth = std::max(
       twips(kInstructionWidth), captionWidth(instruction_->font(), instruction_->text(), 0));
@@ -185,9 +194,7 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   dueTime_->setObjectName(QStringLiteral("DueTime"));
   dueTime_->setFont(japaneseFont(20, true));
   dueTime_->setAutoFillBackground(true);
-  QPalette notice = dueTime_->palette();
-  notice.setColor(QPalette::Window, QColor(255, 255, 255));
-  dueTime_->setPalette(notice);
+  setFixedGround(dueTime_, kTitleGround);
   dueTime_->setAlignment(Qt::AlignCenter);
   dueTime_->setToolTip(QStringLiteral("タイマーの予定の時刻です"));
   dueTime_->setAccessibleDescription(dueTime_->toolTip());
@@ -207,6 +214,8 @@ AlarmPopup::AlarmPopup(AppContext& context, MainViews& views)
   // Enter on the focused button presses it, as Space does.
   snooze_->setAutoDefault(true);
   connect(snooze_, &QPushButton::clicked, this, &AlarmPopup::snoozeRequested);
+  // Its clicks and keys wait for the first second and the user's own click, as the window's.
+  snooze_->installEventFilter(this);
   auto* row = new QHBoxLayout(bar_);
   row->setContentsMargins(twips(120), twips(60), twips(120), twips(60));
   row->addWidget(keys);
@@ -276,8 +285,8 @@ void AlarmPopup::setDueTime(const QString& time, bool late) {
   dueTime_->setText(time);
   faceTime_->setText(time);
   const QColor color = late ? kLateRed : QColor(0, 0, 0);
-  setTextColor(dueTime_, color);
-  setTextColor(faceTime_, color);
+  setTextColor(dueTime_, color, kTitleGround);
+  setTextColor(faceTime_, color, kPlainGround);
   // A notice is longer than a time: the face gives it a smaller font to start from.
   faceTime_->setFont(japaneseFont(late ? 54 : 110, true));
   placeDueTime();
@@ -302,10 +311,45 @@ void AlarmPopup::updateAccessibleName() {
 
 QSize AlarmPopup::pictureSize() const { return picture_->size() * devicePixelRatio(); }
 
+void AlarmPopup::acceptFocus(bool accept) {
+  Qt::WindowFlags flags = windowFlags();
+  if (flags.testFlag(Qt::WindowDoesNotAcceptFocus) == !accept) return;
+  flags.setFlag(Qt::WindowDoesNotAcceptFocus, !accept);
+  // Told to the native window directly: QWidget::setWindowFlags would make a new one (see the
+  // constructor). On X11 this is the input field of WM_HINTS, which keeps the window manager
+  // from focusing the window, even when the window the user typed in closes.
+  overrideWindowFlags(flags);
+  if (QWindow* window = windowHandle()) window->setFlags(flags);
+}
+
+bool AlarmPopup::inGrace() const {
+  return context_.platform.uptimeMilliseconds() - shownAt_ < kGraceMilliseconds;
+}
+
+bool AlarmPopup::keysAllowed() const { return broughtToFront_ && !inGrace(); }
+
+void AlarmPopup::bringToFront() {
+  if (broughtToFront_) return;
+  broughtToFront_ = true;
+  acceptFocus(true);
+  activateWindow();
+  picture_->setFocus(Qt::MouseFocusReason);
+}
+
+bool AlarmPopup::pressCounts() {
+  pressCounted_ = !inGrace();
+  if (pressCounted_) bringToFront();
+  return pressCounted_;
+}
+
 void AlarmPopup::present() {
+  shownAt_ = context_.platform.uptimeMilliseconds();
+  broughtToFront_ = false;
+  pressCounted_ = false;
+  acceptFocus(false);
   show();
   raise();
-  activateWindow();
+  // The focus inside the window, for when the user brings it to the front.
   picture_->setFocus(Qt::OtherFocusReason);
   QAccessibleEvent alert(this, QAccessible::Alert);
   QAccessible::updateAccessibility(&alert);
@@ -336,6 +380,11 @@ void AlarmPopup::closeForNextAlarm() {
 }
 
 void AlarmPopup::closeEvent(QCloseEvent* event) {
+  if (closing_ == Closing::ByUser && isVisible() && inGrace()) {
+    // The close box under a click meant for the window that was there a moment ago.
+    event->ignore();
+    return;
+  }
   QWidget::closeEvent(event);
   if (closing_ != Closing::ByUser || !isVisible()) return;
   // The close box (or the window system): dismissed like a click, without its sound. The
@@ -346,8 +395,27 @@ void AlarmPopup::closeEvent(QCloseEvent* event) {
 }
 
 bool AlarmPopup::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      // A click that began in the first second is ignored, release included.
+      if (!pressCounts()) return true;
+      break;
+    case QEvent::MouseButtonRelease:
+      if (!pressCounted_) return true;
+      break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+      // The snooze button presses itself on Space: not before the user brought the window up.
+      if (watched == snooze_ && !keysAllowed()) return true;
+      break;
+    default:
+      break;
+  }
   if (event->type() == QEvent::MouseButtonRelease &&
-      (watched == picture_ || (!hasPicture() && watched->isWidgetType()))) {
+      (watched == picture_ || (!hasPicture() && watched->isWidgetType() && watched != snooze_))) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     const auto* widget = static_cast<QWidget*>(watched);
     if (mouse->button() == Qt::LeftButton && widget->rect().contains(mouse->position().toPoint())) {
@@ -358,7 +426,13 @@ bool AlarmPopup::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void AlarmPopup::mousePressEvent(QMouseEvent* event) {
+  if (!pressCounts()) return;
+  QWidget::mousePressEvent(event);
+}
+
 void AlarmPopup::mouseReleaseEvent(QMouseEvent* event) {
+  if (!pressCounted_) return;
   // Without a picture a click anywhere dismisses; with one, only a click on it.
   if (!hasPicture() && event->button() == Qt::LeftButton &&
       rect().contains(event->position().toPoint())) {
@@ -370,6 +444,12 @@ void AlarmPopup::mouseReleaseEvent(QMouseEvent* event) {
 
 void AlarmPopup::keyPressEvent(QKeyEvent* event) {
   const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+  // Keys typed for another window never reach an alarm that was not brought to the front; a
+  // window manager that gives it the focus all the same does not make them count.
+  if (!keysAllowed()) {
+    event->accept();
+    return;
+  }
   if (event->isAutoRepeat() || modifiers != Qt::NoModifier) {
     QWidget::keyPressEvent(event);
     return;

@@ -35,9 +35,17 @@ class AlarmPopup : public QWidget {
   // The picture box in device pixels, the size to load a picture at.
   QSize pictureSize() const;
 
-  // Shows the window above all others with the focus on the picture, and announces it to
-  // screen readers as an alert.
+  // Shows the window above all others without taking the keyboard from the window the user
+  // is typing in, and announces it to screen readers as an alert. Until the user clicks it, it
+  // takes no focus and no key; no click and no key counts during its first second
+  // (kGraceMilliseconds), which belong to whatever was under the pointer or had the focus.
   void present();
+
+  static constexpr qint64 kGraceMilliseconds = 1000;
+
+  // Whether the user has brought the window to the front (clicked it after its first second):
+  // from then on it takes the focus and Esc, Enter, Space and S act on it.
+  bool broughtToFront() const { return broughtToFront_; }
 
   // Closes the window as the user does (picture click, Esc, Enter, Space): dismissed() is
   // emitted, the main window's timer list is reloaded, and with clickSound the short sound of
@@ -56,6 +64,7 @@ class AlarmPopup : public QWidget {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -63,6 +72,13 @@ class AlarmPopup : public QWidget {
   enum class Closing { ByUser, Dismissing, ForNextAlarm };
 
   void placeDueTime();
+  bool inGrace() const;
+  bool keysAllowed() const;
+  void acceptFocus(bool accept);
+  void bringToFront();
+  // A press after the first second brings the window to the front; false when the click is
+  // to be ignored altogether.
+  bool pressCounts();
   void updateAccessibleName();
   bool hasPicture() const;
 
@@ -79,4 +95,7 @@ class AlarmPopup : public QWidget {
   Closing closing_ = Closing::ByUser;
   QString dueText_;
   bool late_ = false;
+  qint64 shownAt_ = 0;           // the platform's uptime when presented
+  bool broughtToFront_ = false;  // clicked after the first second
+  bool pressCounted_ = false;    // the press that began the current click counted
 };

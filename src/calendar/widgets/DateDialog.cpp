@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "calendar/widgets/HolidayCalendar.h"
+#include "ui/Contrast.h"
 #include "ui/UiSupport.h"
 
 DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
@@ -21,9 +22,8 @@ DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
   heading->setGeometry(twipsRect(0, 0, 4575, 495));
   heading->setAlignment(Qt::AlignCenter);
   heading->setAutoFillBackground(true);
-  QPalette palette = heading->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  heading->setPalette(palette);
+  // A fixed white band: its text is black under any palette.
+  setFixedGround(heading, Qt::white);
   heading->setFont(popFont(18));
 
   auto* range =

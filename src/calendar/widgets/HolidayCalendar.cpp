@@ -12,6 +12,7 @@
 #include "calendar/Holidays.h"
 #include "calendar/Koyomi.h"
 #include "calendar/widgets/CalendarColors.h"
+#include "ui/Contrast.h"
 
 namespace {
 
@@ -29,13 +30,6 @@ HolidayCalendar::HolidayCalendar(QWidget* parent) : QCalendarWidget(parent) {
   setFirstDayOfWeek(Qt::Sunday);
   setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);  // week numbers are not used here
   setGridVisible(true);
-
-  QTextCharFormat saturday;
-  saturday.setForeground(toColor(colors::kBlue));
-  setWeekdayTextFormat(Qt::Saturday, saturday);
-  QTextCharFormat sunday;
-  sunday.setForeground(toColor(colors::kRed));
-  setWeekdayTextFormat(Qt::Sunday, sunday);
 
   // Qt's navigation bar reads "12月 2026"; put the year first and write it with its 年. The
   // buttons are found by the names Qt gives them; without them the bar stays as it is.
@@ -96,6 +90,16 @@ void HolidayCalendar::followShownPage() {
     yearButton_->setText(caption);
     yearButton_->setFixedWidth(yearButton_->fontMetrics().horizontalAdvance(caption) + 4);
   }
+  // The weekday colours in the shade of their hue that reads on this palette's ground; a
+  // holiday's day on its magenta in one that reads there.
+  const QColor ground = palette().color(QPalette::Base);
+  QTextCharFormat saturday;
+  saturday.setForeground(shadeReaching(toColor(colors::kBlue), ground));
+  setWeekdayTextFormat(Qt::Saturday, saturday);
+  QTextCharFormat sunday;
+  sunday.setForeground(shadeReaching(toColor(colors::kRed), ground));
+  setWeekdayTextFormat(Qt::Sunday, sunday);
+  const QColor magenta = toColor(colors::kMagenta);
   setDateTextFormat(QDate(), QTextCharFormat());
   const QDate first(yearShown(), monthShown(), 1);
   for (int offset = -1; offset <= 1; ++offset) {
@@ -104,8 +108,8 @@ void HolidayCalendar::followShownPage() {
     for (const MonthHoliday& holiday : monthHolidays(shown.year(), shown.month())) {
       const QDate date(shown.year(), shown.month(), holiday.day);
       QTextCharFormat format;
-      format.setBackground(toColor(colors::kMagenta));
-      format.setForeground(weekdayTextColor(date));
+      format.setBackground(magenta);
+      format.setForeground(shadeReaching(weekdayTextColor(date), magenta));
       setDateTextFormat(date, format);
     }
   }

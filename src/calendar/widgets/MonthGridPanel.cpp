@@ -127,7 +127,7 @@ Status MonthGridPanel::loadMonth() {
   const MonthGrid grid = loadMonthGrid(state.CurrentDataFile, state.SelYear, state.SelMonth,
                                        context_.platform.now().date());
   paint(grid);
-  // A cell's 六曜 and its terms and seasonal days come first, in grey, as one row that cannot
+  // A cell's 六曜 and its terms and seasonal days come first, in dark grey, as one row that cannot
   // be selected.
   const int cellMarks = context_.shownMarks & (koyomi::Rokuyo | koyomi::Seasons);
   const QList<koyomi::DayMarks> marks =
@@ -138,7 +138,7 @@ Status MonthGridPanel::loadMonth() {
     if (!text.isEmpty()) {
       auto* item = new QListWidgetItem(text, lists_[i]);
       item->setFlags(Qt::ItemIsEnabled);
-      item->setForeground(QColor(0x50, 0x50, 0x50));
+      item->setForeground(QColor(0x28, 0x28, 0x28));  // 4.5:1 even on the magenta of a holiday
     }
     lists_[i]->addItems(grid.cells[i].items);
   }

@@ -17,6 +17,7 @@
 #include "dialogs/Search.h"
 #include "editor/widgets/EditorWindow.h"
 #include "ui/Accessibility.h"
+#include "ui/Contrast.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -65,9 +66,8 @@ int SearchWindow::createSearchControls() {
   heading->setGeometry(twipsRect(0, 0, 12305, 835));
   heading->setAlignment(Qt::AlignCenter);
   heading->setAutoFillBackground(true);
-  QPalette palette = heading->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  heading->setPalette(palette);
+  // A fixed white band: its text is black under any palette.
+  setFixedGround(heading, Qt::white);
   heading->setFont(popFont(36));
 
   auto* frame = new QGroupBox(QStringLiteral("検索したい項目を選択してください"), this);

@@ -19,9 +19,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
   label->setFont(font);
   label->setGeometry(rect);
   label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  QPalette palette = label->palette();
-  palette.setColor(QPalette::WindowText, Qt::black);
-  label->setPalette(palette);
+  // Black on the window's ground means the palette's text colour, which reads on it.
   return label;
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "editor/EditorInput.h"
+#include "ui/Contrast.h"
 #include "ui/UiSupport.h"
 
 QStringList numberItems(int first, int last) {
@@ -23,6 +24,11 @@ void paintBackground(QWidget* widget, const QColor& colour) {
   QPalette palette = widget->palette();
   // Buttons fill with their own role, not the window's.
   palette.setColor(widget->backgroundRole(), colour);
+  // The text on the fixed colour in a colour that reads on it, whatever the palette.
+  const QColor text = readableTextOn(colour);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText}) {
+    palette.setColor(role, text);
+  }
   widget->setPalette(palette);
   widget->setAutoFillBackground(true);
 }
@@ -145,6 +151,25 @@ void fitDigits(QComboBox* box, int digits) {
       box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
   // The line edit keeps a few pixels of margin and its cursor.
   shrinkFontToFit(box, QString(digits, u'0'), field.width() - 6);
+}
+
+void setTextOnPanels(QWidget* editor) {
+  // PanelHeading has no meta-object of its own: findChildren would take every label for one.
+  const QList<QLabel*> labels = editor->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+  QList<const PanelHeading*> panels;
+  for (const QLabel* label : labels) {
+    if (auto* panel = dynamic_cast<const PanelHeading*>(label)) panels.append(panel);
+  }
+  for (QLabel* label : labels) {
+    if (dynamic_cast<PanelHeading*>(label) || label->autoFillBackground()) continue;
+    for (const PanelHeading* panel : panels) {
+      if (!panel->geometry().contains(label->geometry().center())) continue;
+      QPalette palette = label->palette();
+      palette.setColor(QPalette::WindowText,
+                       readableTextOn(panel->palette().color(panel->backgroundRole())));
+      label->setPalette(palette);
+    }
+  }
 }
 
 PanelHeading::PanelHeading(const QString& text, const QColor& colour, QWidget* parent)

@@ -68,6 +68,10 @@ HalfButtons makeHalfButtons(QWidget* parent, int firstNumber, double left, const
 void fitButtonCaption(QPushButton* button);
 void fitDigits(QComboBox* box, int digits);
 
+// The labels lying over a PanelHeading of the editor get a text colour that reads on the panel's
+// fixed colour, whatever the palette's text colour is.
+void setTextOnPanels(QWidget* editor);
+
 // A coloured panel with its heading at the top. The blank the font keeps above its glyphs is
 // left out, so that a tall font's glyphs still end above the fields lying over the panel.
 class PanelHeading : public QLabel {

@@ -36,6 +36,7 @@ EditorWindow::EditorWindow(AppContext& context, MainViews& views, QWidget* paren
 
   schedule_ = new ScheduleHalf(this);
   timer_ = new TimerHalf(this, context);
+  setTextOnPanels(this);
   createBottomRow();
   setTabOrderAndKeys();
   for (QComboBox* box : {schedule_->year, timer_->year}) fitDigits(box, 4);

@@ -1,0 +1,163 @@
+#include "store/PlainFields.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "store/DataFileReader.h"
+
+#if defined(YOTENNA_AVX2_COUNTER)
+// PlainFieldsAvx2.cpp: the same loop, built for processors with AVX2, BMI and POPCNT.
+bool countPlainFieldsAvx2(PlainFieldCounter::State& state, const char* to, int fields);
+const char* findBytesAvx2(const char* needle, qsizetype length, const char* from, const char* end);
+#endif
+
+namespace {
+
+#include "store/PlainFieldsLoop.h"
+
+bool haveAvx2() {
+#if defined(YOTENNA_AVX2_COUNTER)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+#else
+  return false;
+#endif
+}
+
+using CountFields = bool (*)(PlainFieldCounter::State&, const char*, int);
+using FindBytes = const char* (*)(const char*, qsizetype, const char*, const char*);
+
+CountFields chooseCounter() {
+#if defined(YOTENNA_AVX2_COUNTER)
+  if (haveAvx2()) return countPlainFieldsAvx2;
+#endif
+  return countPlainFields;
+}
+
+FindBytes chooseFind() {
+#if defined(YOTENNA_AVX2_COUNTER)
+  if (haveAvx2()) return findBytesAvx2;
+#endif
+  return findBytes;
+}
+
+}  // namespace
+
+PlainFieldCounter::PlainFieldCounter(const char* start, const char* end, int fieldsPerRecord)
+    : state_{start, end, start, start}, fieldsPerRecord_(fieldsPerRecord) {}
+
+bool PlainFieldCounter::advanceTo(const char* to) {
+  static const CountFields count = chooseCounter();
+  return count(state_, to, fieldsPerRecord_);
+}
+
+namespace {
+
+const char* find(QByteArrayView needle, const char* from, const char* end) {
+  static const FindBytes findIn = chooseFind();
+  return findIn(needle.data(), needle.size(), from, end);
+}
+
+bool isFiller(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A'; }
+
+}  // namespace
+
+DataFileReader::PlainPass DataFileReader::passPlainRecords(
+    int fieldCount, std::span<const QByteArrayView> needles) {
+  const char* const data = buffer_.constData();
+  const char* const end = data + buffer_.size();
+  const char* const start = data + pos_;
+  // Records that start before the buffer's last byte that is not filler are records for sure
+  // (only filler after a record's start would end the file), and the byte after every counted
+  // one can be looked at.
+  const char* last = end;
+  while (last > start && isFiller(last[-1])) --last;
+  if (last == start) return PlainPass::BufferEnd;
+  const char* const limit = last - 1;
+
+  PlainFieldCounter counter(start, end, fieldCount);
+  constexpr int kMaxNeedles = 4;
+  const int needleCount = std::min<int>(static_cast<int>(needles.size()), kMaxNeedles);
+  const char* next[kMaxNeedles];
+  for (int i = 0; i < needleCount; ++i) next[i] = find(needles[i], start, end);
+  for (;;) {
+    const char* candidate = end;
+    for (int i = 0; i < needleCount; ++i) candidate = std::min(candidate, next[i]);
+    if (candidate >= limit) break;
+    if (!counter.advanceTo(candidate)) {
+      pos_ = counter.recordStart() - data;
+      return PlainPass::NotPlain;
+    }
+    if (counter.inFirstField()) {
+      const char* const field = counter.fieldStart();
+      Parsed parsed;
+      // A first field that may run past the buffer is left to the careful reads.
+      if (!parseInBuffer(field, end, &parsed)) {
+        pos_ = field - data;
+        return PlainPass::Found;
+      }
+      const QByteArrayView value(parsed.value, parsed.valueEnd - parsed.value);
+      for (int i = 0; i < needleCount; ++i) {
+        if (value.startsWith(needles[i])) {
+          pos_ = field - data;
+          return PlainPass::Found;
+        }
+      }
+    }
+    for (int i = 0; i < needleCount; ++i) {
+      if (next[i] == candidate) next[i] = find(needles[i], candidate + 1, end);
+    }
+  }
+  const bool plain = counter.advanceTo(limit);
+  pos_ = counter.recordStart() - data;
+  return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
+}
+
+namespace {
+
+// What the counter's visits need to read a record's first field.
+struct FirstFieldVisit {
+  const char* end;
+  bool (*keeps)(void*, QByteArrayView);
+  void* context;
+};
+
+bool visitFirstField(void* context, const char* record) {
+  const auto* visit = static_cast<const FirstFieldVisit*>(context);
+  DataFileReader::Parsed parsed;
+  // A first field that may run past the buffer is left to the careful reads.
+  if (!DataFileReader::parseInBuffer(record, visit->end, &parsed)) return false;
+  return visit->keeps(visit->context, QByteArrayView(parsed.value, parsed.valueEnd - parsed.value));
+}
+
+}  // namespace
+
+DataFileReader::PlainPass DataFileReader::passPlainFirstFields(int fieldCount,
+                                                               bool (*keeps)(void*, QByteArrayView),
+                                                               void* context) {
+  const char* const data = buffer_.constData();
+  const char* const end = data + buffer_.size();
+  const char* const start = data + pos_;
+  const char* last = end;
+  while (last > start && isFiller(last[-1])) --last;
+  if (last == start) return PlainPass::BufferEnd;
+  const char* const limit = last - 1;
+
+  FirstFieldVisit visit{end, keeps, context};
+  if (!visitFirstField(&visit, start)) return PlainPass::Found;
+  PlainFieldCounter counter(start, end, fieldCount);
+  counter.visitRecords(visitFirstField, &visit);
+  const bool plain = counter.advanceTo(limit);
+  if (counter.stoppedAt()) {
+    pos_ = counter.stoppedAt() - data;
+    return PlainPass::Found;
+  }
+  pos_ = counter.recordStart() - data;
+  return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
+}

@@ -1,0 +1,21 @@
+// The field counter's loop built for processors with AVX2, BMI and POPCNT; PlainFields.cpp
+// calls it where the processor has them.
+#define PLAIN_FIELDS_CLASSIFY_AVX2
+
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "store/PlainFields.h"
+
+namespace {
+#include "store/PlainFieldsLoop.h"
+}  // namespace
+
+bool countPlainFieldsAvx2(PlainFieldCounter::State& state, const char* to, int fields) {
+  return countPlainFields(state, to, fields);
+}
+
+const char* findBytesAvx2(const char* needle, qsizetype length, const char* from, const char* end) {
+  return findBytes(needle, length, from, end);
+}
