@@ -97,6 +97,7 @@ fuzz: setup-test
 # images through a loop device (root only), where unchanged blocks are shared.
 bench: setup-test build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_views
+	$(BUILD)/bench/bench_koyomi
 	rm -rf $(BUILD)/bench-data && mkdir -p $(BUILD)/bench-data
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/bench_operations $(BUILD)/bench-data
 	$(BUILD)/bench/bench_program $(BUILD)/src/yotenna $(BUILD)/bench-data/b100000.dat \

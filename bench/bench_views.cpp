@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/MainWindow.h"
+#include "calendar/DateNavigation.h"
 #include "calendar/Holidays.h"
+#include "calendar/Koyomi.h"
 #include "store/DataFileScan.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -97,6 +99,36 @@ int main(int argc, char* argv[]) {
   state.SelDay = 15;
   const double oldest = medianMilliseconds(refreshAndPaint);
   std::printf("full refresh, oldest month (1997/01): %.2f ms\n", oldest);
+
+  // Moving a day and a month forward and back from 2026/12/08, without and with all three of
+  // the Japanese calendar's marks (their years computed ahead, as the window does after a move).
+  auto moveForwardAndBack = [&](DateMove forward, DateMove back) {
+    return [&, forward, back] {
+      window.moveSelectedDate(forward);
+      window.repaint();
+      window.moveSelectedDate(back);
+      window.repaint();
+    };
+  };
+  for (const int marks : {0, int(koyomi::LunisolarAndEra),
+                          koyomi::Rokuyo | koyomi::LunisolarAndEra | koyomi::Seasons}) {
+    state.SelYear = 2026;
+    state.SelMonth = 12;
+    state.SelDay = 8;
+    context.shownMarks = marks;
+    koyomi::prepareYear(2026);
+    koyomi::prepareYear(2027);
+    const double day =
+        medianMilliseconds(moveForwardAndBack(DateMove::DayForward, DateMove::DayBack));
+    const double month =
+        medianMilliseconds(moveForwardAndBack(DateMove::MonthForward, DateMove::MonthBack));
+    std::printf("a day forward and back: %.2f ms, a month forward and back: %.2f ms (%s)\n", day,
+                month,
+                marks == 0                         ? "no mark shown"
+                : marks == koyomi::LunisolarAndEra ? "旧暦と和暦 only: no line in the cells"
+                                                   : "every mark of the Japanese calendar shown");
+  }
+  context.shownMarks = 0;
 
   const double readAll = medianMilliseconds([&] {
     int records = 0;

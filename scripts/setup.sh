@@ -16,6 +16,7 @@ run_packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
   libcanberra-dev libcanberra-pulse
   libical-dev
+  libnova-dev libicu-dev
   fonts-noto-cjk
 )
 
@@ -32,6 +33,7 @@ test_packages=(
   clang-format
   python3
   python3-icalendar
+  python3-ephem
 )
 
 # The desktop tests: a headless GNOME Shell 43 (mutter, Xwayland, gjs for its notifications,

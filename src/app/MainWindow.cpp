@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QThreadPool>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -17,6 +18,7 @@
 #include "app/CommandTable.h"
 #include "app/ExternalPrograms.h"
 #include "calendar/DateNavigation.h"
+#include "calendar/Koyomi.h"
 #include "calendar/widgets/DateDialog.h"
 #include "calendar/widgets/DayListPanel.h"
 #include "calendar/widgets/MonthGridPanel.h"
@@ -40,6 +42,9 @@ constexpr int kDesignWindowWidth = 12465;
 constexpr int kFrameHeight = 660;  // caption, menu bar and borders of the design
 constexpr int kStandardHeight = 10965;
 constexpr int kCompactHeight = 4230;
+
+// The kinds of the Japanese calendar's marks, in the order of their menu items.
+constexpr std::array<int, 3> kMarkKinds{koyomi::Rokuyo, koyomi::LunisolarAndEra, koyomi::Seasons};
 
 constexpr std::array<MenuTitle, 5> kMenus{{{"File", "ファイル"},
                                            {"hyouzi", "表示"},
@@ -71,6 +76,13 @@ QList<Command> MainWindow::commandTable() {
       {"hyouzi", "hyo(0)", "コンパクト", "Ctrl+W", [this] { setDisplayMode(0); }, true},
       {"hyouzi", "hyo(1)", "標準", "Ctrl+S", [this] { setDisplayMode(1); }, true},
       {"hyouzi", "hyo(2)", "フル", "Ctrl+X", [this] { setDisplayMode(2); }, true},
+      {"hyouzi", "S7", nullptr},
+      // No keys: see ログイン時に起動する.
+      {"hyouzi", "koyomi(0)", "六曜を表示", "", [this] { showMarks(koyomi::Rokuyo); }, true},
+      {"hyouzi", "koyomi(1)", "旧暦と和暦を表示", "",
+       [this] { showMarks(koyomi::LunisolarAndEra); }, true},
+      {"hyouzi", "koyomi(2)", "二十四節気・雑節を表示", "", [this] { showMarks(koyomi::Seasons); },
+       true},
       {"hennkou", "henka1", "一日前へ", "Ctrl+E", dateMove(DateMove::DayBack), false, 8, 6,
        "前の日を表示します"},
       {"hennkou", "henka2", "一日後へ", "Ctrl+R", dateMove(DateMove::DayForward), false, 10, 8,
@@ -104,6 +116,9 @@ QList<Command> MainWindow::commandTable() {
 
 MainWindow::MainWindow(AppContext& context)
     : context_(context), fileDialogs_(context), commands_(commandTable()) {
+  // Its own pool, waited for when the window goes, before the marks' tables do.
+  marksWorker_ = new QThreadPool(this);
+  marksWorker_->setMaxThreadCount(1);
   initResources();
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(mainWindowCaption());
@@ -158,6 +173,10 @@ void MainWindow::createMenus() {
     displayModes_[i] = findChild<QAction*>(QStringLiteral("hyo(%1)").arg(i));
   }
   displayModes_[1]->setChecked(true);
+  for (size_t i = 0; i < markItems_.size(); ++i) {
+    markItems_[i] = findChild<QAction*>(QStringLiteral("koyomi(%1)").arg(i));
+    markItems_[i]->setChecked((context_.shownMarks & kMarkKinds[i]) != 0);
+  }
 
   startAtLogin_ = findChild<QAction*>(QStringLiteral("autostart"));
   startAtLogin_->setToolTip(QStringLiteral("ログインしたときにこのデータで Yotenna を起動します"));
@@ -239,6 +258,7 @@ void MainWindow::ShowDateHeading() {
   clampSelectedDay();
   dayPanel_->showHeading();
   gridPanel_->showMonthLayout();
+  prepareMarksAround(context_.state.SelYear);
 }
 
 void MainWindow::ShowDayHoliday() { dayPanel_->showHoliday(); }
@@ -338,6 +358,26 @@ void MainWindow::openSearchWindow() {
 void MainWindow::openDateDialog() {
   DateDialog dialog(context_, *this, this);
   dialog.exec();
+}
+
+void MainWindow::showMarks(int kind) {
+  const size_t item = static_cast<size_t>(std::find(kMarkKinds.begin(), kMarkKinds.end(), kind) -
+                                          kMarkKinds.begin());
+  context_.shownMarks =
+      markItems_[item]->isChecked() ? context_.shownMarks | kind : context_.shownMarks & ~kind;
+  if (context_.keepShownMarks) context_.keepShownMarks(context_.shownMarks);
+  refreshDateViews();
+}
+
+void MainWindow::prepareMarksAround(int year) {
+  // A year's marks take tens of milliseconds the first time; the years before and after the
+  // shown one are computed on a worker thread, so that moving into them costs nothing.
+  if (context_.shownMarks == 0) return;
+  for (const int neighbour : {year - 1, year + 1}) {
+    if (preparedYears_.contains(neighbour) || !koyomi::covers(QDate(neighbour, 1, 1))) continue;
+    preparedYears_.insert(neighbour);
+    marksWorker_->start([neighbour] { koyomi::prepareYear(neighbour); });
+  }
 }
 
 void MainWindow::setDisplayMode(int mode) {

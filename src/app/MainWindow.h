@@ -3,6 +3,7 @@
 // timer list): the menus and the toolbar with their commands, the clock, the display modes.
 
 #include <QMainWindow>
+#include <QSet>
 #include <array>
 
 #include "app/CommandTable.h"
@@ -16,6 +17,7 @@ class MonthGridPanel;
 class TimerListPanel;
 class QAction;
 class QLabel;
+class QThreadPool;
 class QTimer;
 class QToolBar;
 class Status;
@@ -52,6 +54,9 @@ class MainWindow : public QMainWindow, public MainViews {
   void openDateDialog();
   void openSearchWindow();
   void setDisplayMode(int mode);  // 0 コンパクト, 1 標準, 2 フル
+  // 表示 → 六曜を表示 / 旧暦と和暦を表示 / 二十四節気・雑節を表示 (koyomi::MarkKind): shows
+  // or hides that kind of mark as its item is checked, and keeps the choice for the next run.
+  void showMarks(int kind);
   void newDataFileCommand();
   void openDataFileCommand();
   void selectDay(int cellIndex);
@@ -97,6 +102,7 @@ class MainWindow : public QMainWindow, public MainViews {
   void loadDateViews();  // heading, holiday, day list, month grid
   void loadViews();      // the same, then the timer list
   void noteFailure(const Status& status);
+  void prepareMarksAround(int year);
   void reportFailure();
 
   AppContext& context_;
@@ -111,6 +117,9 @@ class MainWindow : public QMainWindow, public MainViews {
   QLabel* clock_ = nullptr;  // Label3
   std::array<QAction*, 3> displayModes_{};
   QAction* startAtLogin_ = nullptr;
+  std::array<QAction*, 3> markItems_{};
+  QThreadPool* marksWorker_ = nullptr;
+  QSet<int> preparedYears_;
   QTimer* clockTimer_ = nullptr;  // Timer1
   AlarmController* alarms_ = nullptr;
   QString pendingFailure_;

@@ -8,6 +8,7 @@
 #include "shared/Version.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
+#include "ui/MarkSettings.h"
 #include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
@@ -27,6 +28,8 @@ int main(int argc, char* argv[]) {
   DesktopPlatform platform;
   SharedState state;
   AppContext context{state, platform, [] { QApplication::exit(0); }};
+  context.shownMarks = loadShownMarks();
+  context.keepShownMarks = [](int kinds) { saveShownMarks(kinds); };
 
   Program program(context);
   if (!program.start(file)) return 0;

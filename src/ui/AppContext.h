@@ -20,6 +20,12 @@ struct AppContext {
   // Ends the program at once.
   std::function<void()> quit;
 
+  // Which of the Japanese calendar's marks the windows show (koyomi::MarkKind bits; 0 shows
+  // none), and how a new choice is kept for the next run (the program's settings file; unset,
+  // as in the tests, it is kept for this run only).
+  int shownMarks = 0;
+  std::function<void(int)> keepShownMarks;
+
   // The modal windows while they are open; each window sets its own entry when it is
   // created. The alarm pop-up closes them, in this order, before it shows itself.
   struct OpenWindows {

@@ -1,6 +1,7 @@
 // Shows each window of the program with sample data and saves a screenshot of the whole
 // (virtual) screen for each. Run through scripts/screenshots.sh, under Xvfb.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDBusConnection>
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolTip>
 #include <QWindow>
 
 #include "alarm/widgets/AlarmPopup.h"
@@ -26,7 +28,9 @@
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
 #include "app/StatusIcon.h"
+#include "calendar/Koyomi.h"
 #include "calendar/widgets/DateDialog.h"
+#include "calendar/widgets/HolidayCalendar.h"
 #include "dialogs/widgets/SearchWindow.h"
 #include "dialogs/widgets/UsageHelpWindow.h"
 #include "dialogs/widgets/VersionWindow.h"
@@ -355,6 +359,47 @@ int main(int argc, char* argv[]) {
     calendar->setCurrentPage(2026, 9);
     shoot(folder, "form3-date-calendar-2026-09", {&dialog, calendar->window()});
   }
+  // The Japanese calendar's marks, all three chosen: March 2026 (春分の日 and 春分 on the 20th)
+  // and December 2026 (a new moon on the 9th, 冬至 on the 22nd); the date dialog's tooltip.
+  context.shownMarks = koyomi::Rokuyo | koyomi::LunisolarAndEra | koyomi::Seasons;
+  for (const auto& [name, day] : {std::pair{"form2-marks-2026-03", QDate(2026, 3, 20)},
+                                  std::pair{"form2-marks-2026-12", QDate(2026, 12, 9)}}) {
+    state.SelYear = day.year();
+    state.SelMonth = day.month();
+    state.SelDay = day.day();
+    main.refreshAllViews();
+    shoot(folder, QLatin1String(name));
+  }
+  {
+    DateDialog dialog(context, main, &main);
+    dialog.picker()->setDate(QDate(2026, 9, 23));
+    dialog.show();
+    settle(200);
+    QDateEdit* picker = dialog.picker();
+    const QPointF arrow(picker->width() - 6, picker->height() / 2);
+    QMouseEvent press(QEvent::MouseButtonPress, arrow, picker->mapToGlobal(arrow), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(picker, &press);
+    auto* calendar = qobject_cast<HolidayCalendar*>(picker->calendarWidget());
+    settle(300);
+    auto* view =
+        calendar->findChild<QAbstractItemView*>(QStringLiteral("qt_calendar_calendarview"));
+    QList<QWidget*> onTop{&dialog, calendar->window()};
+    for (int row = 0; view && row < view->model()->rowCount(); ++row) {
+      for (int column = 0; column < view->model()->columnCount(); ++column) {
+        const QPoint center = view->visualRect(view->model()->index(row, column)).center();
+        const QString tip = calendar->toolTipAt(center);
+        if (!tip.startsWith(QStringLiteral("秋分の日"))) continue;
+        QToolTip::showText(view->viewport()->mapToGlobal(center), tip, view->viewport());
+        settle(300);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+          if (window->inherits("QTipLabel") && window->isVisible()) onTop.append(window);
+        }
+      }
+    }
+    shoot(folder, "form3-date-calendar-marks", onTop);
+  }
+  context.shownMarks = 0;
   // Two alarms as the desktop's notification server shows them, when one runs (the script
   // starts dunst on a session bus of its own).
   QDBusConnection bus = QDBusConnection::sessionBus();

@@ -39,7 +39,9 @@ DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
   picker_->setDateRange(QDate(1601, 1, 1), QDate(9999, 12, 31));
   picker_->setDisplayFormat(QStringLiteral("yyyy年MM月dd日  dddd"));
   picker_->setCalendarPopup(true);
-  picker_->setCalendarWidget(new HolidayCalendar(picker_));
+  auto* calendar = new HolidayCalendar(picker_);
+  calendar->setShownMarks(context.shownMarks);
+  picker_->setCalendarWidget(calendar);
   picker_->setFont(popFont(15.75));
   picker_->setToolTip(QStringLiteral("年月日を指定してね"));
   setAccessible(picker_, QStringLiteral("表示する年月日"));

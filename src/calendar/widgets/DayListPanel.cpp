@@ -4,6 +4,7 @@
 #include <QTreeWidget>
 
 #include "calendar/DayView.h"
+#include "calendar/Koyomi.h"
 #include "calendar/widgets/CalendarColors.h"
 #include "calendar/widgets/ReportList.h"
 #include "ui/Accessibility.h"
@@ -15,6 +16,9 @@ namespace {
 // The list's heights in twips, as the display modes show it.
 constexpr int kListHeight = 2620;
 constexpr int kFullListHeight = 9340;
+
+// Set on the rows of the Japanese calendar's marks.
+constexpr int kMarkRole = Qt::UserRole + 1;
 
 QDate selectedDate(const SharedState& state) {
   return QDate(state.SelYear, state.SelMonth, state.SelDay);
@@ -60,16 +64,49 @@ DayListPanel::DayListPanel(AppContext& context, QWidget* client, QObject* parent
   list_->setGeometry(twipsRect(0, 960, 12390, kListHeight));
   list_->setToolTip(QStringLiteral("予定が表示されます、データをクリックすると編集できます"));
   setAccessible(list_, QStringLiteral("選択した日の予定"));
-  connect(new RowOpener(list_), &RowOpener::rowOpened, this, &DayListPanel::rowOpened);
+  // A mark's row is no entry: there is nothing to open.
+  connect(new RowOpener(list_), &RowOpener::rowOpened, this, [this](int row) {
+    const QTreeWidgetItem* item = list_->topLevelItem(row);
+    if (!item || !item->data(0, kMarkRole).toBool()) emit rowOpened(row);
+  });
+
+  // The Japanese calendar's marks of the day, left of the heading above the filter buttons;
+  // hidden while none is chosen.
+  marks_ = new CaptionLabel(client);
+  marks_->setObjectName(QStringLiteral("KoyomiMarks"));
+  marks_->setGeometry(twipsRect(0, 440, 2760, 280));
+  marks_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  marks_->setFont(japaneseFont(9, false));
+  marks_->hide();
 }
 
-void DayListPanel::showHeading() { heading_->setText(dayHeading(selectedDate(context_.state))); }
+void DayListPanel::showHeading() {
+  const QDate selected = selectedDate(context_.state);
+  heading_->setText(dayHeading(selected));
+  const QString marks = koyomi::marksText(koyomi::dayMarks(selected), context_.shownMarks);
+  marks_->setText(marks);
+  marks_->setToolTip(marks);
+  marks_->setAccessibleName(marks.isEmpty() ? QString() : QStringLiteral("暦 ") + marks);
+  marks_->setVisible(!marks.isEmpty());
+}
 
 void DayListPanel::showHoliday() {
   const QDate selected = selectedDate(context_.state);
   list_->clear();
   setTextColor(heading_, dayHeadingColor(selected));
   if (const std::optional<DayListRow> row = holidayRow(selected)) addRow(*row);
+  if (!(context_.shownMarks & koyomi::Seasons)) return;
+  // The day's solar terms and seasonal days after its holiday, told from it by their kind in
+  // the content column and by a softer colour.
+  for (const koyomi::SeasonMark& mark : koyomi::dayMarks(selected).seasons) {
+    auto* item = new QTreeWidgetItem(
+        {mark.name, mark.solarTerm ? QStringLiteral("二十四節気") : QStringLiteral("雑節")});
+    item->setData(0, kMarkRole, true);
+    for (int column = 0; column < 2; ++column) {
+      item->setForeground(column, list_->palette().color(QPalette::PlaceholderText));
+    }
+    list_->addTopLevelItem(item);
+  }
 }
 
 Status DayListPanel::loadEntries() {

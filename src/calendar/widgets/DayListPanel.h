@@ -22,9 +22,11 @@ class DayListPanel : public QObject {
   // The controls are placed on `client`, the main window's client area, at the design's places.
   DayListPanel(AppContext& context, QWidget* client, QObject* parent);
 
-  // Writes the selected date into the heading.
+  // Writes the selected date into the heading, and its marks of the Japanese calendar beside
+  // it as far as they are chosen.
   void showHeading();
-  // ShowDayHoliday: empties the list, colours the heading for the day, adds the holiday row.
+  // ShowDayHoliday: empties the list, colours the heading for the day, adds the holiday row
+  // and, when they are chosen, a row for each solar term and seasonal day of the day.
   void showHoliday();
   // LoadDaySchedules without the grid: the heading, then the day's entries that pass the
   // filter. A file that cannot be read adds no rows and says why.
@@ -49,5 +51,6 @@ class DayListPanel : public QObject {
   AppContext& context_;
   std::array<QRadioButton*, 3> filterButtons_{};
   QLabel* heading_ = nullptr;  // Label2
+  QLabel* marks_ = nullptr;    // the day's marks of the Japanese calendar
   QTreeWidget* list_ = nullptr;
 };

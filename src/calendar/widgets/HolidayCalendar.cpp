@@ -10,6 +10,7 @@
 #include <array>
 
 #include "calendar/Holidays.h"
+#include "calendar/Koyomi.h"
 #include "calendar/widgets/CalendarColors.h"
 #include "ui/Contrast.h"
 
@@ -123,7 +124,14 @@ void HolidayCalendar::paintCell(QPainter* painter, const QRect& rect, QDate date
 
 QString HolidayCalendar::toolTipAt(const QPoint& position) const {
   for (const auto& [painted, day] : paintedDays_) {
-    if (painted.contains(position)) return holidayName(day).value_or(QString());
+    if (!painted.contains(position)) continue;
+    QStringList lines;
+    if (const std::optional<QString> holiday = holidayName(day)) lines.append(*holiday);
+    if (const QString marks = koyomi::marksText(koyomi::dayMarks(day), shownMarks_);
+        !marks.isEmpty()) {
+      lines.append(marks);
+    }
+    return lines.join(u'\n');
   }
   return QString();
 }

@@ -19,8 +19,11 @@ class HolidayCalendar : public QCalendarWidget {
 
   // The year and month captions of the navigation bar, in the order they stand: "2026年12月".
   QString heading() const;
-  // The holiday's name as the tooltip of the day painted at `position` (on the day grid).
+  // The tooltip of the day painted at `position` (on the day grid): its holiday's name, then
+  // on a line of their own its marks of the Japanese calendar of the kinds shown.
   QString toolTipAt(const QPoint& position) const;
+  // Which marks of the Japanese calendar the tooltips name (koyomi::MarkKind bits).
+  void setShownMarks(int kinds) { shownMarks_ = kinds; }
 
  protected:
   void paintCell(QPainter* painter, const QRect& rect, QDate date) const override;
@@ -36,4 +39,5 @@ class HolidayCalendar : public QCalendarWidget {
   QWidget* dayGrid_ = nullptr;
   // Where each day was painted last, to find the day under the mouse.
   mutable QList<std::pair<QRect, QDate>> paintedDays_;
+  int shownMarks_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 
+#include "calendar/Koyomi.h"
 #include "calendar/MonthGrid.h"
 #include "calendar/widgets/CalendarColors.h"
 #include "ui/ListDelegates.h"
@@ -90,11 +91,18 @@ void MonthGridPanel::showMonthLayout() {
   const QDate today = context_.platform.now().date();
   const MonthGrid layout = monthGridLayout(state.SelYear, state.SelMonth, today);
   state.MonthDays[2] = layout.februaryLength;
-  for (int i = 0; i < kDayCells; ++i) labelCell(i, layout.cells[static_cast<size_t>(i)], today);
+  const QList<koyomi::DayMarks> marks = context_.shownMarks
+                                            ? koyomi::monthMarks(state.SelYear, state.SelMonth)
+                                            : QList<koyomi::DayMarks>();
+  for (int i = 0; i < kDayCells; ++i) {
+    labelCell(i, layout.cells[static_cast<size_t>(i)], today,
+              koyomi::marksText(marks.value(i), context_.shownMarks));
+  }
   paint(layout);
 }
 
-void MonthGridPanel::labelCell(int index, const DayCell& cell, const QDate& today) {
+void MonthGridPanel::labelCell(int index, const DayCell& cell, const QDate& today,
+                               const QString& marks) {
   QLabel* label = labels_[static_cast<size_t>(index)];
   QListWidget* list = lists_[static_cast<size_t>(index)];
   label->setVisible(cell.visible);
@@ -107,7 +115,7 @@ void MonthGridPanel::labelCell(int index, const DayCell& cell, const QDate& toda
   QString dayName =
       QStringLiteral("%1月%2日 %3曜日").arg(state.SelMonth).arg(day).arg(cell.caption.right(1));
   if (QDate(state.SelYear, state.SelMonth, day) == today) dayName += QStringLiteral(" 今日");
-  label->setAccessibleName(dayName);
+  label->setAccessibleName(marks.isEmpty() ? dayName : dayName + u' ' + marks);
   list->setAccessibleName(dayName + QStringLiteral("の件名"));
 }
 
@@ -119,8 +127,20 @@ Status MonthGridPanel::loadMonth() {
   const MonthGrid grid = loadMonthGrid(state.CurrentDataFile, state.SelYear, state.SelMonth,
                                        context_.platform.now().date());
   paint(grid);
+  // A cell's 六曜 and its terms and seasonal days come first, in dark grey, as one row that cannot
+  // be selected.
+  const int cellMarks = context_.shownMarks & (koyomi::Rokuyo | koyomi::Seasons);
+  const QList<koyomi::DayMarks> marks =
+      cellMarks ? koyomi::monthMarks(state.SelYear, state.SelMonth) : QList<koyomi::DayMarks>();
   for (size_t i = 0; i < static_cast<size_t>(kDayCells); ++i) {
-    if (grid.cells[i].visible) lists_[i]->addItems(grid.cells[i].items);
+    if (!grid.cells[i].visible) continue;
+    const QString text = koyomi::marksText(marks.value(static_cast<qsizetype>(i)), cellMarks);
+    if (!text.isEmpty()) {
+      auto* item = new QListWidgetItem(text, lists_[i]);
+      item->setFlags(Qt::ItemIsEnabled);
+      item->setForeground(QColor(0x28, 0x28, 0x28));  // 4.5:1 even on the magenta of a holiday
+    }
+    lists_[i]->addItems(grid.cells[i].items);
   }
   return grid.status;
 }

@@ -53,7 +53,8 @@ class MonthGridPanel : public QObject {
  private:
   void createCell(int index, QWidget* client, GlyphHeightRows* rows);
   // One cell as the model has it: shown or not, its caption and names.
-  void labelCell(int index, const DayCell& cell, const QDate& today);
+  // `marks`: the day's marks of the Japanese calendar that are chosen, for its name.
+  void labelCell(int index, const DayCell& cell, const QDate& today, const QString& marks);
   void paintCell(int index, const DayCell& cell);
   // The arrows, Home and End move the selected day, Enter opens a new entry on it.
   bool keyPressed(const QKeyEvent& key);
