@@ -11,8 +11,8 @@ SCALE      ?= 1
 # A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
 LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup setup-test setup-package build run test test-asan fuzz bench screenshots \
-        install package check-package format check-format clean
+.PHONY: all setup setup-test setup-package build run test test-orca test-asan fuzz bench \
+        screenshots install package check-package format check-format clean
 
 all: build
 
@@ -41,6 +41,12 @@ run: setup $(BUILD)/CMakeCache.txt
 # left out; run them with `ctest -L slow` and `make check-package`.
 test: setup-test build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
+
+# Orca, the screen reader, walks every window of the real program on a private desktop and the
+# test checks what it says at each key (also part of `make test`); what it said is left in
+# $(BUILD)/tests/desktop/orca/orca_transcript.txt.
+test-orca: setup-test build
+	cd $(BUILD) && ctest --output-on-failure -L orca
 
 # Installs the program, its desktop entry, icons and metainfo under PREFIX (default /usr/local);
 # DESTDIR works as usual for staging.

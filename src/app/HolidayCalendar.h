@@ -8,6 +8,7 @@
 #include <QRect>
 #include <utility>
 
+class QAbstractItemView;
 class QHBoxLayout;
 class QToolButton;
 
@@ -23,16 +24,20 @@ class HolidayCalendar : public QCalendarWidget {
   QString toolTipAt(const QPoint& position) const;
 
  protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void paintCell(QPainter* painter, const QRect& rect, QDate date) const override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void followShownPage();
   void nameForScreenReaders();
+  void silenceWhileHidden(bool hidden);
 
   QToolButton* yearButton_ = nullptr;
   QToolButton* monthButton_ = nullptr;
   QHBoxLayout* barLayout_ = nullptr;
+  QAbstractItemView* dayView_ = nullptr;
   QWidget* dayGrid_ = nullptr;
   // Where each day was painted last, to find the day under the mouse.
   mutable QList<std::pair<QRect, QDate>> paintedDays_;

@@ -59,6 +59,16 @@ constexpr int kCellLabelLeft = 0, kCellListLeft = 720, kCellTop = 3580;
 constexpr int kCellLabelWidth = 735, kCellListWidth = 2960, kCellHeight = 420;
 
 const char* const kDayIndexProperty = "dayCellIndex";
+const char* const kDayNameProperty = "spokenDay";
+
+// A day cell is read by its date, then its subjects: the cell has the focus, not a subject.
+void nameDayCell(QListWidget* list) {
+  QString name = list->property(kDayNameProperty).toString();
+  for (int row = 0; row < list->count(); ++row) {
+    name += QStringLiteral("、") + spokenText(list->item(row)->text());
+  }
+  list->setAccessibleName(name);
+}
 constexpr int kTimerTitleColumn = 0, kTimerPictureColumn = 4;
 
 QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
@@ -241,6 +251,8 @@ void MainWindow::createMenus() {
     window.exec();
   });
 
+  announceMenus(menuBar());
+
   // F10 opens the first menu, as on other desktops; the arrow keys then reach every item,
   // also those without a key of their own.
   auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
@@ -360,6 +372,7 @@ void MainWindow::createControls() {
   dayList_->setGeometry(twipsRect(0, 960, 12390, kDayListHeight));
   dayList_->setToolTip(QStringLiteral("予定が表示されます、データをクリックすると編集できます"));
   setAccessible(dayList_, QStringLiteral("選択した日の予定"));
+  makeSpokenReportList(dayList_);
   connect(dayList_, &QTreeWidget::itemClicked, this,
           [this](QTreeWidgetItem* item) { openDayListRow(dayList_->indexOfTopLevelItem(item)); });
   dayList_->installEventFilter(this);
@@ -372,6 +385,7 @@ void MainWindow::createControls() {
   timerList_->setGeometry(twipsRect(7320, 3565, 5055, 6750));
   timerList_->setToolTip(QStringLiteral("タイマーのデータが表示されます"));
   setAccessible(timerList_, QStringLiteral("タイマーの一覧"));
+  makeSpokenReportList(timerList_);
   // The columns are fitted to the texts (fitTimerColumns); a shortened cell ends in "…", a
   // picture path at its start so that the file name stays in sight.
   timerList_->setItemDelegate(new ElidedCells(Qt::ElideRight, timerList_));
@@ -466,7 +480,8 @@ void MainWindow::ShowDateHeading() {
         QStringLiteral("%1月%2日 %3曜日").arg(state.SelMonth).arg(day).arg(cell.caption.right(1));
     if (QDate(state.SelYear, state.SelMonth, day) == today) dayName += QStringLiteral(" 今日");
     label->setAccessibleName(dayName);
-    list->setAccessibleName(dayName + QStringLiteral("の件名"));
+    list->setProperty(kDayNameProperty, dayName);
+    nameDayCell(list);
   }
   PaintMonthCalendar(layout);
 }
@@ -515,7 +530,9 @@ void MainWindow::RefreshMonthView() {
                                        context_.platform.now().date());
   PaintMonthCalendar(grid);
   for (size_t i = 0; i < static_cast<size_t>(kDayCells); ++i) {
-    if (grid.cells[i].visible) dayLists_[i]->addItems(grid.cells[i].items);
+    if (!grid.cells[i].visible) continue;
+    dayLists_[i]->addItems(grid.cells[i].items);
+    nameDayCell(dayLists_[i]);
   }
   if (!grid.status) noteFailure(grid.status.message());
 }

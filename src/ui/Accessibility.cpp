@@ -8,15 +8,22 @@
 #include <QFocusEvent>
 #include <QFocusFrame>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 
 namespace {
 
 const char* const kDecorativeProperty = "yotennaDecorative";
+const char* const kAnnouncerProperty = "yotennaAnnouncer";
+const char* const kQuietProperty = "yotennaQuiet";
 
 // A combo box as Qt presents it (the list, then the line edit of an editable box, as children;
 // the value is the text), but named by its accessible name.
@@ -114,8 +121,161 @@ class DialogAccessible : public QAccessibleWidget {
   }
 };
 
+// A one-line text field. Qt's own tells the text's attributes in runs that end one character
+// short, and Orca 43 splits the line by them, so 燃えるゴミ was read 燃えるゴ: here the whole
+// text is one run. The rest is what Qt tells.
+class LineEditAccessible : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface {
+ public:
+  explicit LineEditAccessible(QLineEdit* edit)
+      : QAccessibleWidget(edit, QAccessible::EditableText) {
+    addControllingSignal(QStringLiteral("textChanged(const QString&)"));
+    addControllingSignal(QStringLiteral("returnPressed()"));
+  }
+
+  // No event of a quiet field is told (Qt asks this of every event before it sends it). The
+  // field of an editable combo box is quiet: the box tells its value, and the field's own
+  // selection, told before the box's focus, made Orca say each value twice ("12 selected").
+  bool isValid() const override {
+    if (!QAccessibleWidget::isValid()) return false;
+    if (edit()->property(kQuietProperty).toBool()) return false;
+    const auto* box = qobject_cast<const QComboBox*>(edit()->parentWidget());
+    return !(box && box->lineEdit() == edit());
+  }
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    if (type == QAccessible::EditableTextInterface) {
+      return static_cast<QAccessibleEditableTextInterface*>(this);
+    }
+    return QAccessibleWidget::interface_cast(type);
+  }
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Value) return shown();
+    QString text = QAccessibleWidget::text(kind);
+    if (kind == QAccessible::Name && text.isEmpty()) text = edit()->placeholderText();
+    return text;
+  }
+
+  void setText(QAccessible::Text kind, const QString& text) override {
+    if (kind != QAccessible::Value) {
+      QAccessibleWidget::setText(kind, text);
+    } else if (!edit()->isReadOnly()) {
+      edit()->setText(text);
+    }
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.readOnly = edit()->isReadOnly();
+    state.editable = !edit()->isReadOnly();
+    state.selectableText = true;
+    state.passwordEdit = edit()->echoMode() != QLineEdit::Normal;
+    return state;
+  }
+
+  // QAccessibleTextInterface
+  void selection(int index, int* startOffset, int* endOffset) const override {
+    *startOffset = *endOffset = 0;
+    if (index != 0 || !edit()->hasSelectedText()) return;
+    *startOffset = edit()->selectionStart();
+    *endOffset = edit()->selectionEnd();
+  }
+  int selectionCount() const override { return edit()->hasSelectedText() ? 1 : 0; }
+  void addSelection(int startOffset, int endOffset) override {
+    setSelection(0, startOffset, endOffset);
+  }
+  void removeSelection(int index) override {
+    if (index == 0) edit()->deselect();
+  }
+  void setSelection(int, int startOffset, int endOffset) override {
+    edit()->setSelection(startOffset, endOffset - startOffset);
+  }
+  int cursorPosition() const override { return edit()->cursorPosition(); }
+  void setCursorPosition(int position) override { edit()->setCursorPosition(position); }
+  QString text(int startOffset, int endOffset) const override {
+    const QString all = shown();
+    if (startOffset > endOffset || startOffset < 0 || endOffset > all.size()) return {};
+    return all.mid(startOffset, endOffset - startOffset);
+  }
+  int characterCount() const override { return static_cast<int>(shown().size()); }
+  QRect characterRect(int offset) const override {
+    const QString all = shown();
+    if (offset < 0 || offset >= all.size()) return {};
+    const QFontMetrics metrics(edit()->font());
+    const QRect cursor = edit()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    // The caret's rectangle places the line; the characters are measured from the caret.
+    const int caretX = cursor.center().x();
+    const int x = caretX + metrics.horizontalAdvance(all.left(offset)) -
+                  metrics.horizontalAdvance(all.left(edit()->cursorPosition()));
+    const QRect local(x, cursor.top(), metrics.horizontalAdvance(all.at(offset)), cursor.height());
+    return QRect(edit()->mapToGlobal(local.topLeft()), local.size());
+  }
+  int offsetAtPoint(const QPoint& point) const override {
+    const QPoint local = edit()->mapFromGlobal(point);
+    if (!edit()->rect().contains(local)) return -1;
+    return edit()->cursorPositionAt(local);
+  }
+  void scrollToSubstring(int startIndex, int) override { edit()->setCursorPosition(startIndex); }
+  QString attributes(int offset, int* startOffset, int* endOffset) const override {
+    const int count = characterCount();
+    if (offset < 0 || offset > count) {
+      *startOffset = *endOffset = -1;
+      return {};
+    }
+    *startOffset = 0;
+    *endOffset = count;
+    return {};
+  }
+
+  // QAccessibleEditableTextInterface
+  void deleteText(int startOffset, int endOffset) override {
+    if (edit()->isReadOnly()) return;
+    edit()->setSelection(startOffset, endOffset - startOffset);
+    edit()->del();
+  }
+  void insertText(int offset, const QString& text) override {
+    if (edit()->isReadOnly()) return;
+    edit()->setCursorPosition(offset);
+    edit()->insert(text);
+  }
+  void replaceText(int startOffset, int endOffset, const QString& text) override {
+    if (edit()->isReadOnly()) return;
+    edit()->setSelection(startOffset, endOffset - startOffset);
+    edit()->insert(text);
+  }
+
+ private:
+  QLineEdit* edit() const { return static_cast<QLineEdit*>(object()); }
+  // What the field shows: a password field never tells its text.
+  QString shown() const {
+    return edit()->echoMode() == QLineEdit::Normal ? edit()->text() : edit()->displayText();
+  }
+};
+
+// An announcer: a notification whose name is what it shows.
+class AnnouncerAccessible : public QAccessibleWidget {
+ public:
+  explicit AnnouncerAccessible(QLabel* label)
+      : QAccessibleWidget(label, QAccessible::Notification) {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name) return static_cast<QLabel*>(object())->text();
+    return QAccessibleWidget::text(kind);
+  }
+};
+
 QAccessibleInterface* programFactory(const QString& className, QObject* object) {
-  if (className == u"QComboBox") {
+  if (className == u"QLineEdit") {
+    if (auto* edit = qobject_cast<QLineEdit*>(object)) return new LineEditAccessible(edit);
+  } else if (className == u"QLabel") {
+    auto* label = qobject_cast<QLabel*>(object);
+    if (label && label->property(kAnnouncerProperty).toBool()) {
+      return new AnnouncerAccessible(label);
+    }
+  } else if (className == u"QComboBox") {
     if (auto* box = qobject_cast<QComboBox*>(object)) return new ComboBoxAccessible(box);
   } else if (className == u"QDialog") {
     if (auto* dialog = qobject_cast<QDialog*>(object)) return new DialogAccessible(dialog);
@@ -138,7 +298,15 @@ class RadioTabStop : public QObject {
       auto* button = static_cast<QRadioButton*>(watched);
       if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) &&
           !button->isChecked()) {
-        if (QRadioButton* checked = checkedButton()) checked->setFocus(reason);
+        if (QRadioButton* checked = checkedButton()) {
+          checked->setFocus(reason);
+          // Qt tells of the button passed over after the checked one; tell the checked one last.
+          QTimer::singleShot(0, checked, [checked] {
+            if (!checked->hasFocus() || !QAccessible::isActive()) return;
+            QAccessibleEvent focus(checked, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+          });
+        }
       }
     } else if (event->type() == QEvent::KeyPress) {
       const auto* key = static_cast<QKeyEvent*>(event);
@@ -189,6 +357,17 @@ class RadioTabStop : public QObject {
 
 }  // namespace
 
+void makeQuietField(QLineEdit* field) { field->setProperty(kQuietProperty, true); }
+
+void retellCurrentItem(QAbstractItemView* view) {
+  QItemSelectionModel* selection = view->selectionModel();
+  if (!selection) return;
+  const QModelIndex current = selection->currentIndex();
+  if (!current.isValid()) return;
+  selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+}
+
 void makeOneTabStop(const QList<QRadioButton*>& group) {
   if (!group.isEmpty()) new RadioTabStop(group, group.first());
 }
@@ -217,3 +396,129 @@ QString spokenClockText(const QString& clockText) {
   spoken.replace(seconds, QStringLiteral("\\1"));
   return spoken;
 }
+
+namespace {
+
+// Names the cells of rows [first, last] by their column's caption and text.
+void nameCells(QTreeWidget* list, int first, int last) {
+  const QTreeWidgetItem* header = list->headerItem();
+  for (int row = first; row <= last; ++row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    if (!item) continue;
+    for (int column = 0; column < list->columnCount(); ++column) {
+      const QString caption = header->text(column);
+      const QString text = spokenText(item->text(column));
+      item->setData(column, Qt::AccessibleTextRole,
+                    text.isEmpty() ? caption : caption + u' ' + text);
+    }
+  }
+}
+
+// Gives the list a current row on arrival and tells it again after the list's own focus.
+class SpokenReportList : public QObject {
+ public:
+  explicit SpokenReportList(QTreeWidget* list) : QObject(list), list_(list) {
+    list->installEventFilter(this);
+    connect(list->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+              if (!parent.isValid()) nameCells(list_, first, last);
+            });
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) {
+      // After the focus event of the list itself has gone out.
+      QTimer::singleShot(0, this, [this] { tellCurrentRow(); });
+    }
+    return false;
+  }
+
+ private:
+  void tellCurrentRow() {
+    if (!list_->hasFocus() || list_->topLevelItemCount() == 0) return;
+    QItemSelectionModel* selection = list_->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    const QModelIndex row = current.isValid() ? current : list_->model()->index(0, 0);
+    // The row, chosen, as a new current row: that is what a screen reader hears.
+    selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    selection->setCurrentIndex(row,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+
+  QTreeWidget* list_;
+};
+
+}  // namespace
+
+void makeSpokenReportList(QTreeWidget* list) {
+  nameCells(list, 0, list->topLevelItemCount() - 1);
+  new SpokenReportList(list);
+}
+
+QLabel* makeAnnouncer(QWidget* parent, const QString& name) {
+  installAccessibleInterfaces();
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setProperty(kAnnouncerProperty, true);
+  label->hide();
+  return label;
+}
+
+void announce(QLabel* announcer, const QString& text) {
+  // Each showing is heard, also of the same text again.
+  announcer->hide();
+  announcer->setText(text);
+  announcer->show();
+}
+
+namespace {
+
+class MenuAnnouncer : public QObject {
+ public:
+  explicit MenuAnnouncer(QMenuBar* bar) : QObject(bar), bar_(bar) {
+    for (QAction* action : bar->actions()) {
+      QMenu* menu = action->menu();
+      if (!menu) continue;
+      // Qt names a menu by its window title, which is empty.
+      menu->setAccessibleName(QString(action->text()).remove(u'&'));
+      menu->installEventFilter(this);
+    }
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) {
+      QPointer<QMenu> menu = static_cast<QMenu*>(watched);
+      // The menu's name as it opens, before Qt highlights its first item; and the highlighted
+      // item again after Qt's own events of the opening (the main window's focus among them).
+      tellName(menu);
+      QTimer::singleShot(0, this, [this, menu] {
+        if (menu && menu->isVisible()) tellItem(menu);
+      });
+    }
+    return false;
+  }
+
+ private:
+  static void tellName(QMenu* menu) {
+    if (!QAccessible::isActive()) return;
+    QAccessibleEvent name(menu, QAccessible::Focus);
+    QAccessible::updateAccessibility(&name);
+  }
+
+  static void tellItem(QMenu* menu) {
+    if (!QAccessible::isActive()) return;
+    if (QAction* active = menu->activeAction()) {
+      QAccessibleEvent item(menu, QAccessible::Focus);
+      item.setChild(static_cast<int>(menu->actions().indexOf(active)));
+      QAccessible::updateAccessibility(&item);
+    }
+  }
+
+  QMenuBar* bar_;
+};
+
+}  // namespace
+
+void announceMenus(QMenuBar* bar) { new MenuAnnouncer(bar); }

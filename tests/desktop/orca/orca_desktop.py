@@ -222,7 +222,7 @@ class OrcaDesktop:
         except FileNotFoundError:
             return []
 
-    def settle(self, quiet=0.8, first=1.5, limit=10.0):
+    def settle(self, quiet=0.8, first=2.5, limit=12.0):
         """Waits until Orca has finished speaking: nothing new for `quiet` seconds, after at
         most `first` seconds for its first word."""
         start = time.time()
