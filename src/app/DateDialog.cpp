@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionComboBox>
-#include <QTimer>
 
 #include "app/HolidayCalendar.h"
 #include "ui/Accessibility.h"
@@ -116,17 +115,28 @@ bool DateDialog::eventFilter(QObject* watched, QEvent* event) {
       openCalendar();
       return true;
     }
-    if (key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) {
-      const QDateTimeEdit::Section before = picker_->currentSection();
-      QTimer::singleShot(0, this, [this, before] {
-        const QDateTimeEdit::Section now = picker_->currentSection();
-        if (now != before && !sectionName(now).isEmpty()) {
-          announce(spoken_, sectionName(now) + u' ' + picker_->sectionText(now));
-        }
-      });
+    if ((key->key() == Qt::Key_Left || key->key() == Qt::Key_Right) &&
+        key->modifiers() == Qt::NoModifier) {
+      moveToPart(key->key() == Qt::Key_Right ? 1 : -1);
+      return true;
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+void DateDialog::moveToPart(int step) {
+  // Left and Right go from part to part (年, 月, 日), not from character to character, and the
+  // part reached is announced with its value. The weekday shown after the date is no part.
+  int index = picker_->currentSectionIndex();
+  for (int next = index + step; next >= 0 && next < picker_->sectionCount(); next += step) {
+    if (!sectionName(picker_->sectionAt(next)).isEmpty()) {
+      index = next;
+      break;
+    }
+  }
+  picker_->setCurrentSectionIndex(index);
+  const QDateTimeEdit::Section part = picker_->currentSection();
+  announce(spoken_, sectionName(part) + u' ' + picker_->sectionText(part));
 }
 
 void DateDialog::openCalendar() {

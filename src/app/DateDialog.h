@@ -19,6 +19,8 @@ class DateDialog : public QDialog {
   void showChosenDate();  // 表示
   // F4 and Alt+Down: the calendar drops down, as from a click on the arrow.
   void openCalendar();
+  // Left (-1) and Right (+1): the part of the date before or after.
+  void moveToPart(int step);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -134,22 +134,17 @@ class LineEditAccessible : public QAccessibleWidget,
     addControllingSignal(QStringLiteral("returnPressed()"));
   }
 
-  // No event of a quiet field is told (Qt asks this of every event before it sends it). The
-  // field of an editable combo box is quiet: the box tells its value, and the field's own
-  // selection, told before the box's focus, made Orca say each value twice ("12 selected").
-  bool isValid() const override {
-    if (!QAccessibleWidget::isValid()) return false;
-    if (edit()->property(kQuietProperty).toBool()) return false;
-    const auto* box = qobject_cast<const QComboBox*>(edit()->parentWidget());
-    return !(box && box->lineEdit() == edit());
-  }
-
   void* interface_cast(QAccessible::InterfaceType type) override {
     if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
     if (type == QAccessible::EditableTextInterface) {
       return static_cast<QAccessibleEditableTextInterface*>(this);
     }
     return QAccessibleWidget::interface_cast(type);
+  }
+
+  // No event of a quiet field is told (Qt asks this of every event before it sends it).
+  bool isValid() const override {
+    return QAccessibleWidget::isValid() && !edit()->property(kQuietProperty).toBool();
   }
 
   QString text(QAccessible::Text kind) const override {
@@ -179,11 +174,11 @@ class LineEditAccessible : public QAccessibleWidget,
   // QAccessibleTextInterface
   void selection(int index, int* startOffset, int* endOffset) const override {
     *startOffset = *endOffset = 0;
-    if (index != 0 || !edit()->hasSelectedText()) return;
+    if (index != 0 || selectionCount() == 0) return;
     *startOffset = edit()->selectionStart();
     *endOffset = edit()->selectionEnd();
   }
-  int selectionCount() const override { return edit()->hasSelectedText() ? 1 : 0; }
+  int selectionCount() const override { return edit()->hasSelectedText() && !inComboBox() ? 1 : 0; }
   void addSelection(int startOffset, int endOffset) override {
     setSelection(0, startOffset, endOffset);
   }
@@ -249,6 +244,13 @@ class LineEditAccessible : public QAccessibleWidget,
 
  private:
   QLineEdit* edit() const { return static_cast<QLineEdit*>(object()); }
+  // The field of an editable combo box keeps its selection to itself: Qt selects the whole
+  // value as the box takes the focus and tells so before the box's focus, and Orca said each
+  // value twice ("12 selected", then the box with 12). The box tells its value.
+  bool inComboBox() const {
+    const auto* box = qobject_cast<const QComboBox*>(edit()->parentWidget());
+    return box && box->lineEdit() == edit();
+  }
   // What the field shows: a password field never tells its text.
   QString shown() const {
     return edit()->echoMode() == QLineEdit::Normal ? edit()->text() : edit()->displayText();
@@ -414,6 +416,9 @@ void nameCells(QTreeWidget* list, int first, int last) {
   }
 }
 
+// How long after the list's own focus its row is told, in milliseconds.
+constexpr int kRowAfterList = 200;
+
 // Gives the list a current row on arrival and tells it again after the list's own focus.
 class SpokenReportList : public QObject {
  public:
@@ -428,8 +433,9 @@ class SpokenReportList : public QObject {
  protected:
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::FocusIn) {
-      // After the focus event of the list itself has gone out.
-      QTimer::singleShot(0, this, [this] { tellCurrentRow(); });
+      // Once the screen reader has taken in the list itself: a row told together with the
+      // list's focus is read as the same row as the last list's (Orca then reads one cell).
+      QTimer::singleShot(kRowAfterList, this, [this] { tellCurrentRow(); });
     }
     return false;
   }
@@ -476,7 +482,12 @@ namespace {
 
 class MenuAnnouncer : public QObject {
  public:
-  explicit MenuAnnouncer(QMenuBar* bar) : QObject(bar), bar_(bar) {
+  explicit MenuAnnouncer(QMenuBar* bar)
+      : QObject(bar), bar_(bar), spoken_(makeAnnouncer(bar->window(), QStringLiteral("MenuName"))) {
+    spoken_->setGeometry(0, 0, 1, 1);
+    QPalette unseen = spoken_->palette();
+    unseen.setColor(QPalette::WindowText, Qt::transparent);
+    spoken_->setPalette(unseen);
     for (QAction* action : bar->actions()) {
       QMenu* menu = action->menu();
       if (!menu) continue;
@@ -488,11 +499,17 @@ class MenuAnnouncer : public QObject {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Show) {
+    if (event->type() == QEvent::Hide) {
+      // Left and Right close one menu and open the next in the same key.
+      switching_ = true;
+      QTimer::singleShot(0, this, [this] { switching_ = false; });
+    } else if (event->type() == QEvent::Show) {
       QPointer<QMenu> menu = static_cast<QMenu*>(watched);
-      // The menu's name as it opens, before Qt highlights its first item; and the highlighted
-      // item again after Qt's own events of the opening (the main window's focus among them).
-      tellName(menu);
+      // The menu's name as it opens: Orca takes a focus on the menu and on its first item,
+      // told together, for the item alone; and the highlighted item again after Qt's own
+      // events of the opening (the main window's focus among them).
+      // (The first menu, opened from the bar, is said by the bar.)
+      if (switching_) announce(spoken_, menu->accessibleName());
       QTimer::singleShot(0, this, [this, menu] {
         if (menu && menu->isVisible()) tellItem(menu);
       });
@@ -501,12 +518,6 @@ class MenuAnnouncer : public QObject {
   }
 
  private:
-  static void tellName(QMenu* menu) {
-    if (!QAccessible::isActive()) return;
-    QAccessibleEvent name(menu, QAccessible::Focus);
-    QAccessible::updateAccessibility(&name);
-  }
-
   static void tellItem(QMenu* menu) {
     if (!QAccessible::isActive()) return;
     if (QAction* active = menu->activeAction()) {
@@ -517,6 +528,8 @@ class MenuAnnouncer : public QObject {
   }
 
   QMenuBar* bar_;
+  QLabel* spoken_;
+  bool switching_ = false;
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 Everything runs in a temporary folder of its own and is stopped by the PIDs it started: an X
 server (Xvfb, choosing a free display itself), a D-Bus session bus, the accessibility bus
-(at-spi-bus-launcher, which starts the registry on it), a window manager (openbox) and Orca,
+(at-spi-bus-launcher, started by the session bus, which starts the registry on it), a window manager (openbox) and Orca,
 whose speech goes to yotenna_speech_log.py and so to a file. Keys go through XTEST (xdotool),
 as a keyboard's do, so that Orca hears them through the accessibility bus."""
 
@@ -122,8 +122,8 @@ class OrcaDesktop:
         self.env["DBUS_SESSION_BUS_ADDRESS"] = address
 
     def _start_accessibility_bus(self):
-        self._spawn("atspi", ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
-
+        # The session bus starts the launcher itself at the first question (its service file),
+        # and the launcher starts the registry: one of each, children of our bus.
         def ready():
             answer = subprocess.run(
                 ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
@@ -222,7 +222,7 @@ class OrcaDesktop:
         except FileNotFoundError:
             return []
 
-    def settle(self, quiet=0.8, first=2.5, limit=12.0):
+    def settle(self, quiet=1.2, first=2.5, limit=12.0):
         """Waits until Orca has finished speaking: nothing new for `quiet` seconds, after at
         most `first` seconds for its first word."""
         start = time.time()
