@@ -4,6 +4,7 @@
 #include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
+#include "shared/Version.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
 #include "ui/UiSupport.h"
@@ -11,7 +12,7 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
-  QApplication::setApplicationVersion(QStringLiteral("1.1.5"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
   // The installed desktop entry: Wayland compositors find the icon and name through it.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
   QApplication::setWindowIcon(applicationIcon());

@@ -1,4 +1,4 @@
-#include "app/DateDialog.h"
+#include "calendar/widgets/DateDialog.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -10,7 +10,7 @@
 #include <QStyle>
 #include <QStyleOptionComboBox>
 
-#include "app/HolidayCalendar.h"
+#include "calendar/widgets/HolidayCalendar.h"
 #include "ui/Accessibility.h"
 #include "ui/UiSupport.h"
 
