@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QFocusEvent>
@@ -374,10 +375,39 @@ void makeOneTabStop(const QList<QRadioButton*>& group) {
   if (!group.isEmpty()) new RadioTabStop(group, group.first());
 }
 
+namespace {
+
+// A window that opens tells of its focus once more after a moment: Orca 43 may hear the focus
+// before it has taken in the new window, and then says neither until the next key (an editor
+// opened from a list was silent). A focus it already knows it does not say again. A list tells
+// its row itself (makeSpokenReportList).
+class OpenedWindowFocus : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::WindowActivate || !watched->isWidgetType()) return false;
+    QPointer<QWidget> window = static_cast<QWidget*>(watched);
+    if (!window->isWindow()) return false;
+    QTimer::singleShot(kFocusAfterWindow, this, [window] {
+      QWidget* focus = QApplication::focusWidget();
+      if (!window || !focus || focus->window() != window || !QAccessible::isActive()) return;
+      if (qobject_cast<QAbstractItemView*>(focus)) return;
+      QAccessibleEvent told(focus, QAccessible::Focus);
+      QAccessible::updateAccessibility(&told);
+    });
+    return false;
+  }
+
+ private:
+  static constexpr int kFocusAfterWindow = 400;
+};
+
+}  // namespace
+
 void installAccessibleInterfaces() {
   // Qt asks the factories installed last first, so this one is asked before Qt's own.
   static const bool installed = [] {
     QAccessible::installFactory(&programFactory);
+    if (qApp) qApp->installEventFilter(new OpenedWindowFocus);
     return true;
   }();
   (void)installed;
@@ -417,7 +447,7 @@ void nameCells(QTreeWidget* list, int first, int last) {
 }
 
 // How long after the list's own focus its row is told, in milliseconds.
-constexpr int kRowAfterList = 200;
+constexpr int kRowAfterList = 400;
 
 // Gives the list a current row on arrival and tells it again after the list's own focus.
 class SpokenReportList : public QObject {

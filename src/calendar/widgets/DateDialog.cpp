@@ -127,7 +127,13 @@ bool DateDialog::eventFilter(QObject* watched, QEvent* event) {
 void DateDialog::moveToPart(int step) {
   // Left and Right go from part to part (年, 月, 日), not from character to character, and the
   // part reached is announced with its value. The weekday shown after the date is no part.
-  int index = picker_->currentSectionIndex();
+  // Found by the part, not by currentSectionIndex(), which Qt leaves past the day when the
+  // caret stands at its end.
+  int index = 0;
+  while (index < picker_->sectionCount() - 1 &&
+         picker_->sectionAt(index) != picker_->currentSection()) {
+    ++index;
+  }
   for (int next = index + step; next >= 0 && next < picker_->sectionCount(); next += step) {
     if (!sectionName(picker_->sectionAt(next)).isEmpty()) {
       index = next;

@@ -134,8 +134,12 @@ CASES = [
         step("Tab", say=[r"予定の日"], once=[r"(?<!\d)0?%d(?!\d)" % TODAY.day]),
         step("Tab", say=[r"予定の件名"]),
         step("type:abc"),
-        step("Tab"),
+        step("Tab", say=[r"予定の内容"]),
         step("shift+Tab", say=[r"予定の件名", r"\babc\b"]),
+        step("Tab"),
+        step("Tab", say=[r"予定の終了", r"check box"]),
+        step("Tab", say=[r"予定を次回から削除します"]),
+        step("Tab", say=[r"予定を追加", r"push button"]),
     ]),
 
     # ---- editor, timer ----
@@ -147,6 +151,9 @@ CASES = [
         step("Tab", say=[r"タイマーの種類", r"毎日", r"selected radio button"],
              not_say=[r"タイプ", r"一回だけ"]),
         step("Tab", say=[r"タイマーの時", r"13"], once=[r"(?<!\d)13(?!\d)"]),
+        step("Tab", say=[r"タイマーの分"], once=[r"(?<!\d)00(?!\d)"]),
+        step("Tab", say=[r"タイマーの画像を選択"]),
+        step("Tab", say=[r"タイマーを削除", r"push button"]),
     ]),
 
     # ---- date dialog ----
