@@ -387,13 +387,16 @@ class OpenedWindowFocus : public QObject {
     if (event->type() != QEvent::WindowActivate || !watched->isWidgetType()) return false;
     QPointer<QWidget> window = static_cast<QWidget*>(watched);
     if (!window->isWindow()) return false;
-    QTimer::singleShot(kFocusAfterWindow, this, [window] {
-      QWidget* focus = QApplication::focusWidget();
-      if (!window || !focus || focus->window() != window || !QAccessible::isActive()) return;
-      if (qobject_cast<QAbstractItemView*>(focus)) return;
-      QAccessibleEvent told(focus, QAccessible::Focus);
-      QAccessible::updateAccessibility(&told);
-    });
+    // Told twice: a busy Orca may still be taking in the window at the first.
+    for (int after : {kFocusAfterWindow, 4 * kFocusAfterWindow}) {
+      QTimer::singleShot(after, this, [window] {
+        QWidget* focus = QApplication::focusWidget();
+        if (!window || !focus || focus->window() != window || !QAccessible::isActive()) return;
+        if (qobject_cast<QAbstractItemView*>(focus)) return;
+        QAccessibleEvent told(focus, QAccessible::Focus);
+        QAccessible::updateAccessibility(&told);
+      });
+    }
     return false;
   }
 
