@@ -151,7 +151,7 @@ CASES = [
         step("Tab", say=[r"タイマーの種類", r"毎日", r"selected radio button"],
              not_say=[r"タイプ", r"一回だけ"]),
         step("Tab", say=[r"タイマーの時", r"13"], once=[r"(?<!\d)13(?!\d)"]),
-        step("Tab", say=[r"タイマーの分"], once=[r"(?<!\d)00(?!\d)"]),
+        step("Tab", say=[r"タイマーの分"], once=[r"(?<!\d)00\."]),
         step("Tab", say=[r"タイマーの画像を選択"]),
         step("Tab", say=[r"タイマーを削除", r"push button"]),
     ]),
