@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -387,14 +388,19 @@ class OpenedWindowFocus : public QObject {
     if (event->type() != QEvent::WindowActivate || !watched->isWidgetType()) return false;
     QPointer<QWidget> window = static_cast<QWidget*>(watched);
     if (!window->isWindow()) return false;
-    // Told twice: a busy Orca may still be taking in the window at the first.
+    // Told twice: a busy Orca may still be taking in the window at the first. Never while a
+    // menu is open, and the second time only for the focus told the first time: a retelling
+    // must not take the screen reader away from where the user has gone since.
+    auto told = std::make_shared<QPointer<QWidget>>();
     for (int after : {kFocusAfterWindow, 4 * kFocusAfterWindow}) {
-      QTimer::singleShot(after, this, [window] {
+      QTimer::singleShot(after, this, [window, told, after] {
         QWidget* focus = QApplication::focusWidget();
         if (!window || !focus || focus->window() != window || !QAccessible::isActive()) return;
-        if (qobject_cast<QAbstractItemView*>(focus)) return;
-        QAccessibleEvent told(focus, QAccessible::Focus);
-        QAccessible::updateAccessibility(&told);
+        if (QApplication::activePopupWidget() || qobject_cast<QAbstractItemView*>(focus)) return;
+        if (after != kFocusAfterWindow && *told != focus) return;
+        *told = focus;
+        QAccessibleEvent event(focus, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
       });
     }
     return false;
