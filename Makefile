@@ -11,8 +11,8 @@ SCALE      ?= 1
 # A compiler cache, where one is installed, makes rebuilds of other checkouts cheap.
 LAUNCHER   := $(if $(shell command -v ccache 2>/dev/null),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup setup-test setup-desktop setup-package build run test test-desktop test-asan \
-        fuzz bench screenshots \
+.PHONY: all setup setup-test setup-desktop setup-package build run test test-desktop test-orca \
+        test-asan fuzz bench screenshots \
         install package check-package format check-format clean
 
 all: build
@@ -44,12 +44,19 @@ run: setup $(BUILD)/CMakeCache.txt
 # The slow real-clock check and the package check (it installs the .deb, so it needs root) are
 # left out; run them with `ctest -L slow` and `make check-package`.
 test: setup-test build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS) -LE 'slow|package|orca'
 
 # On a real desktop: a headless GNOME Shell 43 (Xwayland), PulseAudio with a null sink, GNOME's
 # dark style. About two minutes; figures and pictures in $(BUILD)/desktop-test/.
 test-desktop: setup-desktop build
 	bash tests/desktop/run.sh $(BUILD)
+	cd $(BUILD) && ctest --output-on-failure -L orca
+
+# Orca, the screen reader, walks every window of the real program on a private desktop and the
+# test checks what it says at each key (also part of `make test-desktop`, which CI runs); what it said is left in
+# $(BUILD)/tests/desktop/orca/orca_transcript.txt.
+test-orca: setup-desktop build
+	cd $(BUILD) && ctest --output-on-failure -L orca
 
 # Installs the program, its desktop entry, icons and metainfo under PREFIX (default /usr/local);
 # DESTDIR works as usual for staging.
@@ -71,7 +78,7 @@ test-asan: setup-test
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j$(JOBS) -LE 'slow|package'
+	  ctest --output-on-failure -j$(JOBS) -LE 'slow|package|orca'
 
 # Every fuzz target in turn; FUZZ_SECONDS is the whole run, shared equally between them. The
 # data files of tests/data seed the reader's corpus, tests/data/ics the import's.

@@ -39,11 +39,13 @@ test_packages=(
 # The desktop tests: a headless GNOME Shell 43 (mutter, Xwayland, gjs for its notifications,
 # zenity as the window the user types in, gsettings to enable the test extension), a PulseAudio
 # server with a null sink recorded by parec and measured by sox, and the GTK platform theme for
-# GNOME's dark style.
+# GNOME's dark style; Orca on its accessibility bus (at-spi2-core) hears the program in
+# tests/desktop/orca, through a speech module of its own.
 desktop_packages=(
   gnome-shell mutter xwayland gjs zenity libglib2.0-bin gsettings-desktop-schemas
   pulseaudio pulseaudio-utils sox
   qt6-gtk-platformtheme adwaita-icon-theme sound-theme-freedesktop python3-gi
+  orca at-spi2-core python3-pyatspi
 )
 
 # The package: dependencies computed from the binary, and the checks of the installed files.

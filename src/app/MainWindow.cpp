@@ -169,6 +169,7 @@ void MainWindow::keepTicksOnTheSecond() {
 
 void MainWindow::createMenus() {
   addMenus(menuBar(), kMenus, commands_);
+  announceMenus(menuBar());
   for (size_t i = 0; i < displayModes_.size(); ++i) {
     displayModes_[i] = findChild<QAction*>(QStringLiteral("hyo(%1)").arg(i));
   }

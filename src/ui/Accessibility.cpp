@@ -3,20 +3,29 @@
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QFocusEvent>
 #include <QFocusFrame>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
+#include <memory>
 
 namespace {
 
 const char* const kDecorativeProperty = "yotennaDecorative";
+const char* const kAnnouncerProperty = "yotennaAnnouncer";
+const char* const kQuietProperty = "yotennaQuiet";
 
 // A combo box as Qt presents it (the list, then the line edit of an editable box, as children;
 // the value is the text), but named by its accessible name.
@@ -114,8 +123,163 @@ class DialogAccessible : public QAccessibleWidget {
   }
 };
 
+// A one-line text field. Qt's own tells the text's attributes in runs that end one character
+// short, and Orca 43 splits the line by them, so 燃えるゴミ was read 燃えるゴ: here the whole
+// text is one run. The rest is what Qt tells.
+class LineEditAccessible : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface {
+ public:
+  explicit LineEditAccessible(QLineEdit* edit)
+      : QAccessibleWidget(edit, QAccessible::EditableText) {
+    addControllingSignal(QStringLiteral("textChanged(const QString&)"));
+    addControllingSignal(QStringLiteral("returnPressed()"));
+  }
+
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
+    if (type == QAccessible::EditableTextInterface) {
+      return static_cast<QAccessibleEditableTextInterface*>(this);
+    }
+    return QAccessibleWidget::interface_cast(type);
+  }
+
+  // No event of a quiet field is told (Qt asks this of every event before it sends it).
+  bool isValid() const override {
+    return QAccessibleWidget::isValid() && !edit()->property(kQuietProperty).toBool();
+  }
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Value) return shown();
+    QString text = QAccessibleWidget::text(kind);
+    if (kind == QAccessible::Name && text.isEmpty()) text = edit()->placeholderText();
+    return text;
+  }
+
+  void setText(QAccessible::Text kind, const QString& text) override {
+    if (kind != QAccessible::Value) {
+      QAccessibleWidget::setText(kind, text);
+    } else if (!edit()->isReadOnly()) {
+      edit()->setText(text);
+    }
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.readOnly = edit()->isReadOnly();
+    state.editable = !edit()->isReadOnly();
+    state.selectableText = true;
+    state.passwordEdit = edit()->echoMode() != QLineEdit::Normal;
+    return state;
+  }
+
+  // QAccessibleTextInterface
+  void selection(int index, int* startOffset, int* endOffset) const override {
+    *startOffset = *endOffset = 0;
+    if (index != 0 || selectionCount() == 0) return;
+    *startOffset = edit()->selectionStart();
+    *endOffset = edit()->selectionEnd();
+  }
+  int selectionCount() const override { return edit()->hasSelectedText() && !inComboBox() ? 1 : 0; }
+  void addSelection(int startOffset, int endOffset) override {
+    setSelection(0, startOffset, endOffset);
+  }
+  void removeSelection(int index) override {
+    if (index == 0) edit()->deselect();
+  }
+  void setSelection(int, int startOffset, int endOffset) override {
+    edit()->setSelection(startOffset, endOffset - startOffset);
+  }
+  int cursorPosition() const override { return edit()->cursorPosition(); }
+  void setCursorPosition(int position) override { edit()->setCursorPosition(position); }
+  QString text(int startOffset, int endOffset) const override {
+    const QString all = shown();
+    if (startOffset > endOffset || startOffset < 0 || endOffset > all.size()) return {};
+    return all.mid(startOffset, endOffset - startOffset);
+  }
+  int characterCount() const override { return static_cast<int>(shown().size()); }
+  QRect characterRect(int offset) const override {
+    const QString all = shown();
+    if (offset < 0 || offset >= all.size()) return {};
+    const QFontMetrics metrics(edit()->font());
+    const QRect cursor = edit()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    // The caret's rectangle places the line; the characters are measured from the caret.
+    const int caretX = cursor.center().x();
+    const int x = caretX + metrics.horizontalAdvance(all.left(offset)) -
+                  metrics.horizontalAdvance(all.left(edit()->cursorPosition()));
+    const QRect local(x, cursor.top(), metrics.horizontalAdvance(all.at(offset)), cursor.height());
+    return QRect(edit()->mapToGlobal(local.topLeft()), local.size());
+  }
+  int offsetAtPoint(const QPoint& point) const override {
+    const QPoint local = edit()->mapFromGlobal(point);
+    if (!edit()->rect().contains(local)) return -1;
+    return edit()->cursorPositionAt(local);
+  }
+  void scrollToSubstring(int startIndex, int) override { edit()->setCursorPosition(startIndex); }
+  QString attributes(int offset, int* startOffset, int* endOffset) const override {
+    const int count = characterCount();
+    if (offset < 0 || offset > count) {
+      *startOffset = *endOffset = -1;
+      return {};
+    }
+    *startOffset = 0;
+    *endOffset = count;
+    return {};
+  }
+
+  // QAccessibleEditableTextInterface
+  void deleteText(int startOffset, int endOffset) override {
+    if (edit()->isReadOnly()) return;
+    edit()->setSelection(startOffset, endOffset - startOffset);
+    edit()->del();
+  }
+  void insertText(int offset, const QString& text) override {
+    if (edit()->isReadOnly()) return;
+    edit()->setCursorPosition(offset);
+    edit()->insert(text);
+  }
+  void replaceText(int startOffset, int endOffset, const QString& text) override {
+    if (edit()->isReadOnly()) return;
+    edit()->setSelection(startOffset, endOffset - startOffset);
+    edit()->insert(text);
+  }
+
+ private:
+  QLineEdit* edit() const { return static_cast<QLineEdit*>(object()); }
+  // The field of an editable combo box keeps its selection to itself: Qt selects the whole
+  // value as the box takes the focus and tells so before the box's focus, and Orca said each
+  // value twice ("12 selected", then the box with 12). The box tells its value.
+  bool inComboBox() const {
+    const auto* box = qobject_cast<const QComboBox*>(edit()->parentWidget());
+    return box && box->lineEdit() == edit();
+  }
+  // What the field shows: a password field never tells its text.
+  QString shown() const {
+    return edit()->echoMode() == QLineEdit::Normal ? edit()->text() : edit()->displayText();
+  }
+};
+
+// An announcer: a notification whose name is what it shows.
+class AnnouncerAccessible : public QAccessibleWidget {
+ public:
+  explicit AnnouncerAccessible(QLabel* label)
+      : QAccessibleWidget(label, QAccessible::Notification) {}
+
+  QString text(QAccessible::Text kind) const override {
+    if (kind == QAccessible::Name) return static_cast<QLabel*>(object())->text();
+    return QAccessibleWidget::text(kind);
+  }
+};
+
 QAccessibleInterface* programFactory(const QString& className, QObject* object) {
-  if (className == u"QComboBox") {
+  if (className == u"QLineEdit") {
+    if (auto* edit = qobject_cast<QLineEdit*>(object)) return new LineEditAccessible(edit);
+  } else if (className == u"QLabel") {
+    auto* label = qobject_cast<QLabel*>(object);
+    if (label && label->property(kAnnouncerProperty).toBool()) {
+      return new AnnouncerAccessible(label);
+    }
+  } else if (className == u"QComboBox") {
     if (auto* box = qobject_cast<QComboBox*>(object)) return new ComboBoxAccessible(box);
   } else if (className == u"QDialog") {
     if (auto* dialog = qobject_cast<QDialog*>(object)) return new DialogAccessible(dialog);
@@ -138,7 +302,15 @@ class RadioTabStop : public QObject {
       auto* button = static_cast<QRadioButton*>(watched);
       if ((reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) &&
           !button->isChecked()) {
-        if (QRadioButton* checked = checkedButton()) checked->setFocus(reason);
+        if (QRadioButton* checked = checkedButton()) {
+          checked->setFocus(reason);
+          // Qt tells of the button passed over after the checked one; tell the checked one last.
+          QTimer::singleShot(0, checked, [checked] {
+            if (!checked->hasFocus() || !QAccessible::isActive()) return;
+            QAccessibleEvent focus(checked, QAccessible::Focus);
+            QAccessible::updateAccessibility(&focus);
+          });
+        }
       }
     } else if (event->type() == QEvent::KeyPress) {
       const auto* key = static_cast<QKeyEvent*>(event);
@@ -189,14 +361,62 @@ class RadioTabStop : public QObject {
 
 }  // namespace
 
+void makeQuietField(QLineEdit* field) { field->setProperty(kQuietProperty, true); }
+
+void retellCurrentItem(QAbstractItemView* view) {
+  QItemSelectionModel* selection = view->selectionModel();
+  if (!selection) return;
+  const QModelIndex current = selection->currentIndex();
+  if (!current.isValid()) return;
+  selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+}
+
 void makeOneTabStop(const QList<QRadioButton*>& group) {
   if (!group.isEmpty()) new RadioTabStop(group, group.first());
 }
+
+namespace {
+
+// A window that opens tells of its focus once more after a moment: Orca 43 may hear the focus
+// before it has taken in the new window, and then says neither until the next key (an editor
+// opened from a list was silent). A focus it already knows it does not say again. A list tells
+// its row itself (makeSpokenReportList).
+class OpenedWindowFocus : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::WindowActivate || !watched->isWidgetType()) return false;
+    QPointer<QWidget> window = static_cast<QWidget*>(watched);
+    if (!window->isWindow()) return false;
+    // Told twice: a busy Orca may still be taking in the window at the first. Never while a
+    // menu is open, and the second time only for the focus told the first time: a retelling
+    // must not take the screen reader away from where the user has gone since.
+    auto told = std::make_shared<QPointer<QWidget>>();
+    for (int after : {kFocusAfterWindow, 4 * kFocusAfterWindow}) {
+      QTimer::singleShot(after, this, [window, told, after] {
+        QWidget* focus = QApplication::focusWidget();
+        if (!window || !focus || focus->window() != window || !QAccessible::isActive()) return;
+        if (QApplication::activePopupWidget() || qobject_cast<QAbstractItemView*>(focus)) return;
+        if (after != kFocusAfterWindow && *told != focus) return;
+        *told = focus;
+        QAccessibleEvent event(focus, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+      });
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kFocusAfterWindow = 400;
+};
+
+}  // namespace
 
 void installAccessibleInterfaces() {
   // Qt asks the factories installed last first, so this one is asked before Qt's own.
   static const bool installed = [] {
     QAccessible::installFactory(&programFactory);
+    if (qApp) qApp->installEventFilter(new OpenedWindowFocus);
     return true;
   }();
   (void)installed;
@@ -217,3 +437,140 @@ QString spokenClockText(const QString& clockText) {
   spoken.replace(seconds, QStringLiteral("\\1"));
   return spoken;
 }
+
+namespace {
+
+// Names the cells of rows [first, last] by their column's caption and text.
+void nameCells(QTreeWidget* list, int first, int last) {
+  const QTreeWidgetItem* header = list->headerItem();
+  for (int row = first; row <= last; ++row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    if (!item) continue;
+    for (int column = 0; column < list->columnCount(); ++column) {
+      const QString caption = header->text(column);
+      const QString text = spokenText(item->text(column));
+      item->setData(column, Qt::AccessibleTextRole,
+                    text.isEmpty() ? caption : caption + u' ' + text);
+    }
+  }
+}
+
+// How long after the list's own focus its row is told, in milliseconds.
+constexpr int kRowAfterList = 400;
+
+// Gives the list a current row on arrival and tells it again after the list's own focus.
+class SpokenReportList : public QObject {
+ public:
+  explicit SpokenReportList(QTreeWidget* list) : QObject(list), list_(list) {
+    list->installEventFilter(this);
+    connect(list->model(), &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex& parent, int first, int last) {
+              if (!parent.isValid()) nameCells(list_, first, last);
+            });
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) {
+      // Once the screen reader has taken in the list itself: a row told together with the
+      // list's focus is read as the same row as the last list's (Orca then reads one cell).
+      QTimer::singleShot(kRowAfterList, this, [this] { tellCurrentRow(); });
+    }
+    return false;
+  }
+
+ private:
+  void tellCurrentRow() {
+    if (!list_->hasFocus() || list_->topLevelItemCount() == 0) return;
+    QItemSelectionModel* selection = list_->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    const QModelIndex row = current.isValid() ? current : list_->model()->index(0, 0);
+    // The row, chosen, as a new current row: that is what a screen reader hears.
+    selection->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    selection->setCurrentIndex(row,
+                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+
+  QTreeWidget* list_;
+};
+
+}  // namespace
+
+void makeSpokenReportList(QTreeWidget* list) {
+  nameCells(list, 0, list->topLevelItemCount() - 1);
+  new SpokenReportList(list);
+}
+
+QLabel* makeAnnouncer(QWidget* parent, const QString& name) {
+  installAccessibleInterfaces();
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setProperty(kAnnouncerProperty, true);
+  label->hide();
+  return label;
+}
+
+void announce(QLabel* announcer, const QString& text) {
+  // Each showing is heard, also of the same text again.
+  announcer->hide();
+  announcer->setText(text);
+  announcer->show();
+}
+
+namespace {
+
+class MenuAnnouncer : public QObject {
+ public:
+  explicit MenuAnnouncer(QMenuBar* bar)
+      : QObject(bar), bar_(bar), spoken_(makeAnnouncer(bar->window(), QStringLiteral("MenuName"))) {
+    spoken_->setGeometry(0, 0, 1, 1);
+    QPalette unseen = spoken_->palette();
+    unseen.setColor(QPalette::WindowText, Qt::transparent);
+    spoken_->setPalette(unseen);
+    for (QAction* action : bar->actions()) {
+      QMenu* menu = action->menu();
+      if (!menu) continue;
+      // Qt names a menu by its window title, which is empty.
+      menu->setAccessibleName(QString(action->text()).remove(u'&'));
+      menu->installEventFilter(this);
+    }
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide) {
+      // Left and Right close one menu and open the next in the same key.
+      switching_ = true;
+      QTimer::singleShot(0, this, [this] { switching_ = false; });
+    } else if (event->type() == QEvent::Show) {
+      QPointer<QMenu> menu = static_cast<QMenu*>(watched);
+      // The menu's name as it opens: Orca takes a focus on the menu and on its first item,
+      // told together, for the item alone; and the highlighted item again after Qt's own
+      // events of the opening (the main window's focus among them).
+      // (The first menu, opened from the bar, is said by the bar.)
+      if (switching_) announce(spoken_, menu->accessibleName());
+      QTimer::singleShot(0, this, [this, menu] {
+        if (menu && menu->isVisible()) tellItem(menu);
+      });
+    }
+    return false;
+  }
+
+ private:
+  static void tellItem(QMenu* menu) {
+    if (!QAccessible::isActive()) return;
+    if (QAction* active = menu->activeAction()) {
+      QAccessibleEvent item(menu, QAccessible::Focus);
+      item.setChild(static_cast<int>(menu->actions().indexOf(active)));
+      QAccessible::updateAccessibility(&item);
+    }
+  }
+
+  QMenuBar* bar_;
+  QLabel* spoken_;
+  bool switching_ = false;
+};
+
+}  // namespace
+
+void announceMenus(QMenuBar* bar) { new MenuAnnouncer(bar); }

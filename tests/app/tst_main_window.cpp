@@ -816,7 +816,10 @@ class MainWindowTest : public QObject {
       QVERIFY(accessible);
       const QString name = accessible->text(QAccessible::Name);
       QVERIFY2(!name.isEmpty(), qPrintable(widget->objectName()));
-      if (widget->objectName() != "Label2" && widget->objectName() != "Label3") names.append(name);
+      // A day's label and its cell both carry the date; their roles tell them apart.
+      if (widget->objectName() != "Label2" && widget->objectName() != "Label3") {
+        names.append(QString::number(accessible->role()) + u' ' + name);
+      }
     }
     const qsizetype count = names.size();
     names.removeDuplicates();
@@ -1052,11 +1055,27 @@ class MainWindowTest : public QObject {
       return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
     };
     QCOMPARE(name(f.cellLabel(3)), "5月3日 木曜日 今日");
-    QCOMPARE(name(f.cellList(3)), "5月3日 木曜日 今日の件名");
+    QCOMPARE(name(f.cellList(3)), "5月3日 木曜日 今日、憲法記念日");
     QCOMPARE(name(f.cellLabel(4)), "5月4日 金曜日");
     // Another month has no today.
     f.window->moveSelectedDate(DateMove::MonthForward);
     QCOMPARE(name(f.cellLabel(3)), "6月3日 日曜日");
+  }
+
+  // The cell has the focus, not a subject: its name says the date, then the subjects.
+  void dayCellSaysItsSubjects() {
+    Fixture f(entry("2001/05/08", "b", 0) + entry("2001/05/03", kKaigi, 0) +
+                  entry("2001/05/03", "a", 1) + kMarkerLine,
+              QDate(2001, 5, 3));
+    auto name = [&](QWidget* widget) {
+      return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+    };
+    QCOMPARE(name(f.cellList(3)), "5月3日 木曜日 今日、憲法記念日、会議、a");
+    QCOMPARE(name(f.cellList(8)), "5月8日 火曜日、b");
+    QCOMPARE(name(f.cellList(7)), "5月7日 月曜日");
+    // A new month names its cells afresh.
+    f.window->moveSelectedDate(DateMove::MonthForward);
+    QCOMPARE(name(f.cellList(3)), "6月3日 日曜日");
   }
 
   void clockIsNamedOnceAMinute() {

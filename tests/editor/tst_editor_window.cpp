@@ -586,7 +586,9 @@ class EditorWindowTest : public QObject {
     QCOMPARE(s.get("Combo4")->isVisibleTo(&s.window), kind <= 0);
     QCOMPARE(s.get("Combo7")->isVisibleTo(&s.window), kind == 1);
     QCOMPARE(s.get<QLineEdit>("Text3")->text(), columns[0]);
-    QVERIFY(!s.get("Text3")->isEnabled());
+    // Not to be changed, but read by a screen reader like any field.
+    QVERIFY(s.get<QLineEdit>("Text3")->isReadOnly());
+    QVERIFY(s.get("Text3")->isEnabled());
     QCOMPARE(s.enabled(kButtons), "11110111");
     QCOMPARE(s.text("Combo1"), "2024");
     QCOMPARE(s.text("Combo2"), "6");
@@ -729,7 +731,7 @@ class EditorWindowTest : public QObject {
 
     s.click("Command9");
     QCOMPARE(s.get<QLineEdit>("Text3")->text(), "");
-    QVERIFY(s.get("Text3")->isEnabled());
+    QVERIFY(!s.get<QLineEdit>("Text3")->isReadOnly());
     QCOMPARE(s.enabled(kButtons), "10011001");
     QCOMPARE(QStringList({s.text("Combo4"), s.text("Combo5"), s.text("Combo6"), s.text("Combo8"),
                           s.text("Combo9")}),

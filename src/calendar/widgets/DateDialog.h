@@ -7,6 +7,7 @@
 #include "ui/MainViews.h"
 
 class QDateEdit;
+class QLabel;
 
 class DateDialog : public QDialog {
   Q_OBJECT
@@ -16,9 +17,17 @@ class DateDialog : public QDialog {
 
   QDateEdit* picker() const { return picker_; }
   void showChosenDate();  // 表示
+  // F4 and Alt+Down: the calendar drops down, as from a click on the arrow.
+  void openCalendar();
+  // Left (-1) and Right (+1): the part of the date before or after.
+  void moveToPart(int step);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   AppContext& context_;
   MainViews& views_;
   QDateEdit* picker_ = nullptr;
+  QLabel* spoken_ = nullptr;  // what the picker cannot say itself
 };

@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QSpinBox>
 #include <QTextCharFormat>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <array>
@@ -13,6 +14,7 @@
 #include "calendar/Koyomi.h"
 #include "calendar/widgets/CalendarColors.h"
 #include "ui/Contrast.h"
+#include "ui/Accessibility.h"
 
 namespace {
 
@@ -48,11 +50,37 @@ HolidayCalendar::HolidayCalendar(QWidget* parent) : QCalendarWidget(parent) {
   connect(this, &QCalendarWidget::currentPageChanged, this, &HolidayCalendar::followShownPage);
 
   if (auto* view = findChild<QAbstractItemView*>(QStringLiteral("qt_calendar_calendarview"))) {
+    dayView_ = view;
     dayGrid_ = view->viewport();
     dayGrid_->installEventFilter(this);
   }
+  silenceWhileHidden(true);
   nameForScreenReaders();
   followShownPage();
+}
+
+void HolidayCalendar::showEvent(QShowEvent* event) {
+  silenceWhileHidden(false);
+  QCalendarWidget::showEvent(event);
+  // Once the day table has the focus, its day is told: the table alone says no date.
+  QTimer::singleShot(0, this, [this] {
+    if (dayView_ && isVisible()) retellCurrentItem(dayView_);
+  });
+}
+
+void HolidayCalendar::hideEvent(QHideEvent* event) {
+  QCalendarWidget::hideEvent(event);
+  silenceWhileHidden(true);
+}
+
+void HolidayCalendar::silenceWhileHidden(bool hidden) {
+  // The hidden calendar follows every change of the picker's date, and Qt tells a screen
+  // reader of each new day as if the day table had the focus: 「日付 table」 instead of the
+  // date. While it is hidden, its day table hears nothing of the change of its current day; it
+  // paints and reads the current day afresh when shown.
+  if (!dayView_ || !dayView_->selectionModel()) return;
+  dayView_->selectionModel()->blockSignals(hidden);
+  if (!hidden) dayView_->viewport()->update();
 }
 
 void HolidayCalendar::nameForScreenReaders() {

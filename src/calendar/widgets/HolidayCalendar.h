@@ -8,6 +8,7 @@
 #include <QRect>
 #include <utility>
 
+class QAbstractItemView;
 class QHBoxLayout;
 class QToolButton;
 
@@ -26,16 +27,20 @@ class HolidayCalendar : public QCalendarWidget {
   void setShownMarks(int kinds) { shownMarks_ = kinds; }
 
  protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void paintCell(QPainter* painter, const QRect& rect, QDate date) const override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void followShownPage();
   void nameForScreenReaders();
+  void silenceWhileHidden(bool hidden);
 
   QToolButton* yearButton_ = nullptr;
   QToolButton* monthButton_ = nullptr;
   QHBoxLayout* barLayout_ = nullptr;
+  QAbstractItemView* dayView_ = nullptr;
   QWidget* dayGrid_ = nullptr;
   // Where each day was painted last, to find the day under the mouse.
   mutable QList<std::pair<QRect, QDate>> paintedDays_;

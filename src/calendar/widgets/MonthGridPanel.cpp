@@ -9,10 +9,22 @@
 #include "calendar/Koyomi.h"
 #include "calendar/MonthGrid.h"
 #include "calendar/widgets/CalendarColors.h"
+#include "ui/Accessibility.h"
 #include "ui/ListDelegates.h"
 #include "ui/UiSupport.h"
 
 namespace {
+
+const char* const kDayNameProperty = "spokenDay";
+
+// A day cell is read by its date, then its subjects: the cell has the focus, not a subject.
+void nameDayCell(QListWidget* list) {
+  QString name = list->property(kDayNameProperty).toString();
+  for (int row = 0; row < list->count(); ++row) {
+    name += QStringLiteral("、") + spokenText(list->item(row)->text());
+  }
+  list->setAccessibleName(name);
+}
 
 // Sizes in twips.
 constexpr int kCellLabelLeft = 0, kCellListLeft = 720, kCellTop = 3580;
@@ -116,7 +128,8 @@ void MonthGridPanel::labelCell(int index, const DayCell& cell, const QDate& toda
       QStringLiteral("%1月%2日 %3曜日").arg(state.SelMonth).arg(day).arg(cell.caption.right(1));
   if (QDate(state.SelYear, state.SelMonth, day) == today) dayName += QStringLiteral(" 今日");
   label->setAccessibleName(marks.isEmpty() ? dayName : dayName + u' ' + marks);
-  list->setAccessibleName(dayName + QStringLiteral("の件名"));
+  list->setProperty(kDayNameProperty, dayName);
+  nameDayCell(list);
 }
 
 Status MonthGridPanel::loadMonth() {
@@ -141,6 +154,7 @@ Status MonthGridPanel::loadMonth() {
       item->setForeground(QColor(0x28, 0x28, 0x28));  // 4.5:1 even on the magenta of a holiday
     }
     lists_[i]->addItems(grid.cells[i].items);
+    nameDayCell(lists_[i]);
   }
   return grid.status;
 }

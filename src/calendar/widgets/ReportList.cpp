@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QTreeWidget>
 
+#include "ui/Accessibility.h"
 #include "ui/ListDelegates.h"
 #include "ui/UiSupport.h"
 
@@ -29,6 +30,7 @@ QTreeWidget* makeReportList(QWidget* parent, const char* name, const QStringList
   for (int i = 0; i < widthsInTwips.size(); ++i) {
     list->header()->resizeSection(i, twips(widthsInTwips[i]));
   }
+  makeSpokenReportList(list);
   return list;
 }
 

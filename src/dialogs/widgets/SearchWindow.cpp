@@ -130,6 +130,11 @@ int SearchWindow::createSearchControls() {
   close_ = button("Command2", QStringLiteral("閉じる"), twipsRect(6160, 2085, 6180, 615));
   connect(start_, &QPushButton::clicked, this, &SearchWindow::startSearch);
   connect(close_, &QPushButton::clicked, this, &QDialog::reject);
+
+  // How many were found, beside the text; a screen reader hears it as soon as it shows.
+  found_ = makeAnnouncer(this, QStringLiteral("Label2"));
+  found_->setGeometry(twipsRect(8520, 1680, 3780, 375).translated(0, growth));
+  found_->setFont(japaneseFont(12));
   return growth;
 }
 
@@ -145,6 +150,7 @@ void SearchWindow::createResultList(int moveDown) {
   results_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   results_->setToolTip(QStringLiteral("検索結果"));
   setAccessible(results_, QStringLiteral("検索結果"));
+  makeSpokenReportList(results_);
 
   QStringList headings;
   for (const Column& column : kColumns) headings << column.heading;
@@ -209,6 +215,8 @@ void SearchWindow::startSearch() {
     }
   }
   results_->addTopLevelItems(rows);
+  announce(found_, rows.isEmpty() ? QStringLiteral("該当する予定がありません")
+                                  : QStringLiteral("%1件見つかりました").arg(rows.size()));
   // What was found before the file failed stays listed; the reason is told once.
   if (!result.status) warn(platform, result.status.message());
 }

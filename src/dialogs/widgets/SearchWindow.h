@@ -8,6 +8,7 @@
 #include "ui/AppContext.h"
 #include "ui/MainViews.h"
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -46,4 +47,5 @@ class SearchWindow : public QDialog {
   QPushButton* start_ = nullptr;    // Command1
   QPushButton* close_ = nullptr;    // Command2
   QTreeWidget* results_ = nullptr;  // ListView1
+  QLabel* found_ = nullptr;         // Label2: how many were found
 };

@@ -275,6 +275,8 @@ bool EditorWindow::openTimerRow(const QStringList& columns) {
   timer_->buttons.add->setEnabled(false);
   timer_->buttons.remove->setEnabled(true);
   timer_->buttons.update->setEnabled(true);
+  // The timer is what was opened: the focus starts on its title, one Tab before its kind.
+  timer_->title->setFocus(Qt::OtherFocusReason);
   PrepareEditor();
   return true;
 }

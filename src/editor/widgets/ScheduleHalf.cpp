@@ -16,11 +16,11 @@ ScheduleHalf::ScheduleHalf(QWidget* editor) : QObject(editor), editor_(editor) {
   heading->setObjectName(QStringLiteral("Label1"));
   heading->setGeometry(twipsRect(0, 0, 5400, 2985));
 
-  QLabel* dateLabel =
-      makeLabel(editor, "Label3", QStringLiteral("日付"), 100, 840, QStringLiteral("予定の日付"));
+  // The caption labels the three boxes together; no box takes its name from it (a screen reader
+  // would call the year box 「予定の日付」).
+  makeLabel(editor, "Label3", QStringLiteral("日付"), 100, 840, QStringLiteral("予定の日付"));
   year = digitCombo(editor, "Combo1", twipsRect(680, 800, 975, 360), {},
                     QStringLiteral("予定の年（西暦４桁）"), QStringLiteral("予定の年"));
-  dateLabel->setBuddy(year);
   makeLabel(editor, "Label4", QStringLiteral("年"), 1680, 840, QStringLiteral("予定の年"));
   month = digitCombo(editor, "Combo2", twipsRect(2040, 800, 855, 360), numberItems(1, 12),
                      QStringLiteral("予定の月"), QStringLiteral("予定の月"));

@@ -88,6 +88,9 @@ void TimerHalf::createKindButtons() {
   kindFrame->setObjectName(QStringLiteral("Frame1"));
   kindFrame->setGeometry(twipsRect(5640, 1200, 1575, 1080));
   kindFrame->setFont(japaneseFont(12, true));
+  // The buttons are labelled by the frame's caption; the frame is named apart from it, so that
+  // a screen reader says タイプ once.
+  kindFrame->setAccessibleName(QStringLiteral("タイマーの種類"));
   paintBackground(kindFrame, kTimerColour);
   const std::array<QString, 3> captions{QStringLiteral("一回だけ"), kWeekly, kDaily};
   const std::array<QString, 3> tips{QStringLiteral("決めた日の決めた時刻に一度だけ鳴ります"),
@@ -107,7 +110,7 @@ void TimerHalf::createKindButtons() {
     nextFreeTop = top + height;
     paintBackground(button, kTimerColour);
     button->setToolTip(tips[i]);
-    setAccessible(button, QStringLiteral("タイプ ") + captions[i]);
+    setAccessible(button, captions[i]);
     connect(button, &QRadioButton::toggled, this, &TimerHalf::updateKindFields);
     kinds[i] = button;
   }
@@ -193,7 +196,8 @@ void TimerHalf::showRow(const QStringList& columns) {
     kinds[2]->setChecked(true);
   }
   updateKindFields();
-  title->setEnabled(false);
+  // The title names the open timer and cannot change, but it is read like any field.
+  title->setReadOnly(true);
 
   const QString time = columns.value(3);
   const qsizetype colon = time.indexOf(u':');
@@ -217,7 +221,7 @@ void TimerHalf::setWeekday(const QString& name) {
 
 void TimerHalf::clearTitle() {
   title->clear();
-  title->setEnabled(true);
+  title->setReadOnly(false);
 }
 
 int TimerHalf::selectedKind() const {
