@@ -11,8 +11,8 @@
 #include <QStyleOptionComboBox>
 
 #include "calendar/widgets/HolidayCalendar.h"
-#include "ui/Contrast.h"
 #include "ui/Accessibility.h"
+#include "ui/Contrast.h"
 #include "ui/UiSupport.h"
 
 namespace {

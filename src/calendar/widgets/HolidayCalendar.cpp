@@ -13,8 +13,8 @@
 #include "calendar/Holidays.h"
 #include "calendar/Koyomi.h"
 #include "calendar/widgets/CalendarColors.h"
-#include "ui/Contrast.h"
 #include "ui/Accessibility.h"
+#include "ui/Contrast.h"
 
 namespace {
 
