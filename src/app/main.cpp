@@ -4,11 +4,14 @@
 #include "app/DesktopIntegration.h"
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
+#include "app/SyncCommandLine.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
 #include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
+  // --sync and --sync-setup run without a window.
+  if (const std::optional<int> status = runSyncCommandLine(argc, argv)) return *status;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
   QApplication::setApplicationVersion(QStringLiteral("1.1.5"));
