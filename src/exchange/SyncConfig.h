@@ -33,6 +33,8 @@ struct SyncPaths {
   QString stateFile;
   QString lastSyncFile;
   QString lockFile;
+  // Marks the configuration vdirsyncer last discovered the calendar with.
+  QString discoveredFile() const { return dataFolder + QStringLiteral("/discovered"); }
   // The folder of items: the calendar's folder below vdirRoot (vdirsyncer names it by the
   // calendar), or vdirRoot itself when the URL names the calendar.
   QString vdirFor(const QString& calendar) const;

@@ -1,5 +1,6 @@
 #include "exchange/SyncRunner.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -163,7 +164,12 @@ void SyncRunner::startSync() {
   QFile existing(paths_.vdirsyncerConfig);
   const bool same = existing.open(QIODevice::ReadOnly) && existing.readAll() == config;
   existing.close();
-  const bool discover = !same || !QDir(paths_.statusFolder).exists();
+  // vdirsyncer must have discovered the calendar with this very configuration; a discovery
+  // stopped half-way leaves no mark and is run again.
+  const QByteArray mark = QCryptographicHash::hash(config, QCryptographicHash::Sha256).toHex();
+  QFile marked(paths_.discoveredFile());
+  const bool discover = !same || !marked.open(QIODevice::ReadOnly) || marked.readAll() != mark;
+  marked.close();
   if (!same) {
     QDir().mkpath(paths_.configFolder);
     if (const Status written = replaceFileContents(paths_.vdirsyncerConfig, config); !written) {
@@ -172,9 +178,16 @@ void SyncRunner::startSync() {
     }
   }
   const QStringList configArgument{QStringLiteral("-c"), paths_.vdirsyncerConfig};
-  auto sync = [this, configArgument] {
+  auto sync = [this, configArgument, mark](bool again) {
     runProgram(vdirsyncer_, configArgument + QStringList{QStringLiteral("sync")}, {},
-               [this](bool ok, const QString& output) {
+               [this, again, mark](bool ok, const QString& output) {
+                 if (!ok && !again && output.contains(QStringLiteral("vdirsyncer discover"))) {
+                   // vdirsyncer's status holds a digest of its configuration with the
+                   // password fetched: a new password asks for a discovery first.
+                   QFile::remove(paths_.discoveredFile());
+                   discoverThenSync(mark);
+                   return;
+                 }
                  if (!ok) {
                    finish(syncFailureReason(output, settings_) + kNothingChanged);
                    return;
@@ -182,13 +195,19 @@ void SyncRunner::startSync() {
                  afterFirstSync();
                });
   };
+  sync_ = sync;
   if (!discover) {
-    sync();
+    sync(false);
     return;
   }
+  discoverThenSync(mark);
+}
+
+void SyncRunner::discoverThenSync(const QByteArray& mark) {
+  const QStringList configArgument{QStringLiteral("-c"), paths_.vdirsyncerConfig};
   runProgram(
       vdirsyncer_, configArgument + QStringList{QStringLiteral("discover")}, kYes,
-      [this, sync](bool ok, const QString& output) {
+      [this, mark](bool ok, const QString& output) {
         if (!ok) {
           finish(syncFailureReason(output, settings_) + kNothingChanged);
           return;
@@ -198,7 +217,8 @@ void SyncRunner::startSync() {
           finish(syncFailureReason(QStringLiteral("Not Found"), settings_) + kNothingChanged);
           return;
         }
-        sync();
+        (void)replaceFileContents(paths_.discoveredFile(), mark);
+        sync_(true);
       });
 }
 

@@ -59,6 +59,7 @@ class SyncRunner : public QObject {
   using Next = std::function<void(bool ok, const QString& output)>;
   void runProgram(const QString& program, const QStringList& arguments, const QByteArray& input,
                   Next next);
+  void discoverThenSync(const QByteArray& mark);
   void afterFirstSync();
   void afterBridge(const BridgeReport& report);
   void finish(const QString& error);
@@ -73,6 +74,7 @@ class SyncRunner : public QObject {
   std::unique_ptr<QLockFile> lock_;
   QProcess* process_ = nullptr;
   BridgeReport report_;
+  std::function<void(bool again)> sync_;  // the first vdirsyncer sync of this run
 };
 
 // The message of a finished sync for the user: the error, or the conflicts (once).

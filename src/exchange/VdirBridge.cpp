@@ -194,6 +194,23 @@ bool isTidiedAway(const ScheduleRecord& entry, const QDate& today) {
   return entry.DoneFlag.isSet() && entry.DeleteFlag.isSet() && date && *date < today;
 }
 
+// How much of a record a change in the editor left as it was.
+int likeness(const ScheduleRecord& a, const ScheduleRecord& b) {
+  return (a.EntryDate.toText() == b.EntryDate.toText() ? 1 : 0) +
+         (a.Subject.toText() == b.Subject.toText() ? 1 : 0) +
+         (a.Content.toText() == b.Content.toText() ? 1 : 0);
+}
+int likeness(const TimerRecord& a, const TimerRecord& b) {
+  const bool sameDay = a.TimerKind.toText() == b.TimerKind.toText() &&
+                       a.TimerYearOrWeekday.toText() == b.TimerYearOrWeekday.toText() &&
+                       a.TimerMonth.toText() == b.TimerMonth.toText() &&
+                       a.TimerDay.toText() == b.TimerDay.toText();
+  const bool sameTime = a.TimerHour.toText() == b.TimerHour.toText() &&
+                        a.TimerMinute.toText() == b.TimerMinute.toText();
+  return (a.TimerTitle.toText() == b.TimerTitle.toText() ? 1 : 0) + (sameDay ? 1 : 0) +
+         (sameTime ? 1 : 0);
+}
+
 long long dateKeyOf(const ScheduleRecord& record) {
   const QString text = record.EntryDate.toText();
   const std::optional<QDate> date = parseDateText(text);
@@ -450,7 +467,18 @@ void Bridge::decide(int stateIndex, Slot<Record>* slot, bool changedHere, bool g
       // Both kept: the other version as a second record, this one as an item of its own.
       report_.conflicts << labelOf(slot->record);
       const QByteArray uid = conflictUid(old, line);
-      const QByteArray bytes = patched(*item, before, slot->record, uid);
+      // The copy is the other item with every field in which this side's version differs
+      // from it written over, so that it keeps what this program cannot show.
+      QByteArray bytes;
+      if (mapped.kind == kindOf<Record>()) {
+        if constexpr (std::is_same_v<Record, ScheduleRecord>) {
+          bytes = patched(*item, mapped.entry, slot->record, uid);
+        } else {
+          bytes = patched(*item, mapped.timer, slot->record, uid);
+        }
+      } else {
+        bytes = exported(slot->record, uid);
+      }
       const QString href = QString::fromLatin1(uid) + QStringLiteral(".ics");
       writes_ << Write{href, bytes};
       ++report_.itemsWritten;
@@ -591,9 +619,19 @@ void Bridge::matchSection(Kind kind, QList<Slot<Record>>& records) {
       continue;
     }
     if (adopted.contains(i)) continue;
+    // Of the records gone between the same neighbours, the one most like it; one with nothing
+    // in common was removed, and this one added.
     QList<int>& gone = goneInGap[previous];
-    if (gone.isEmpty()) continue;
-    changedSlotOfState.insert(gone.takeFirst(), i);
+    int best = -1;
+    int bestLikeness = 0;
+    for (int g = 0; g < gone.size(); ++g) {
+      const int like = likeness(recordFromLine<Record>(oldState_[gone[g]].line), records[i].record);
+      if (like > bestLikeness) {
+        best = g;
+        bestLikeness = like;
+      }
+    }
+    if (best >= 0) changedSlotOfState.insert(gone.takeAt(best), i);
   }
 
   for (int s : states) {
