@@ -92,6 +92,7 @@ bench: setup-test build
 	$(BUILD)/bench/bench_program $(BUILD)/src/yotenna $(BUILD)/bench-data/b100000.dat \
 	  $(BUILD)/bench-data/b1000000.dat
 	rm -rf $(BUILD)/bench-data
+	dbus-run-session -- $(BUILD)/bench/bench_sync $(BUILD)/src/yotenna
 
 screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD) $(SCALE)

@@ -17,30 +17,14 @@
 #include <csignal>
 
 #include "store/Cp932.h"
+#include "support/SyncParts.h"
+
+using synctesting::Run;
+using synctesting::SyncParts;
 
 namespace {
 
-const QString kUser = QStringLiteral("phone");
-const QString kPassword = QStringLiteral("kaki-no-tane");
 const QString kMarker = QStringLiteral("\"タイマ\",\"\",\"\",0,0");
-
-int freePort() {
-  QTcpServer server;
-  server.listen(QHostAddress::LocalHost, 0);
-  return server.serverPort();
-}
-
-bool waitForPort(int port, int timeoutMs) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < timeoutMs) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-    if (socket.waitForConnected(200)) return true;
-    QThread::msleep(100);
-  }
-  return false;
-}
 
 // A data file from lines of text: CP932, CR LF.
 QByteArray dataFileBytes(const QString& text) {
@@ -57,12 +41,6 @@ QString dataFileText(const QString& path) {
   return decodeCp932(file.readAll()).remove(u'\r');
 }
 
-struct Run {
-  int code = -1;
-  QString out;
-  QString err;
-};
-
 }  // namespace
 
 class SyncTest : public QObject {
@@ -75,174 +53,34 @@ class SyncTest : public QObject {
   void scenarios();
 
  private:
-  QProcessEnvironment environment() const;
-  Run run(const QString& program, const QStringList& arguments, const QByteArray& input = {},
-          int timeoutMs = 120000);
   Run yotenna(const QStringList& arguments, const QByteArray& input = {}) {
-    return run(QStringLiteral(YOTENNA_BIN), arguments, input);
+    return parts_.run(QStringLiteral(YOTENNA_BIN), arguments, input);
   }
   Run phone(const QString& calendar, const QStringList& arguments, const QByteArray& input = {}) {
-    return run(
-        QStringLiteral("/usr/bin/python3"),
-        QStringList{QStringLiteral(SYNC_PHONE), url_, kUser, kPassword, calendar} + arguments,
-        input);
+    return parts_.phone(QStringLiteral(SYNC_PHONE), calendar, arguments, input);
   }
-  bool storePassword(const QString& password);
   QStringList serverLines(const QString& calendar);
-  void setMode(const QString& mode);
 
-  QTemporaryDir home_;
-  QProcess keyring_;
-  QProcess radicale_;
-  QProcess proxy_;
-  QString url_;
+  SyncParts parts_;
   QString account_;
   bool ready_ = false;
 };
 
-QProcessEnvironment SyncTest::environment() const {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("HOME"), home_.path());
-  env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path() + QStringLiteral("/config"));
-  env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
-  // The keyring's control socket, where the keyring the bus starts finds the unlocked one.
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home_.path() + QStringLiteral("/run"));
-  env.insert(QStringLiteral("TZ"), QStringLiteral("Asia/Tokyo"));
-  env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-  env.remove(QStringLiteral("http_proxy"));
-  env.remove(QStringLiteral("HTTP_PROXY"));
-  return env;
-}
-
-Run SyncTest::run(const QString& program, const QStringList& arguments, const QByteArray& input,
-                  int timeoutMs) {
-  QProcess process;
-  process.setProcessEnvironment(environment());
-  process.start(program, arguments);
-  process.write(input);
-  process.closeWriteChannel();
-  Run result;
-  if (!process.waitForFinished(timeoutMs)) {
-    process.kill();
-    process.waitForFinished();
-    result.err = QStringLiteral("timed out");
-    return result;
-  }
-  result.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  result.out = QString::fromUtf8(process.readAllStandardOutput());
-  result.err = QString::fromUtf8(process.readAllStandardError());
-  return result;
-}
-
-bool SyncTest::storePassword(const QString& password) {
-  return run(QStringLiteral("secret-tool"),
-             {QStringLiteral("store"), QStringLiteral("--label=test"), QStringLiteral("service"),
-              QStringLiteral("yotenna"), QStringLiteral("account"), account_},
-             password.toUtf8())
-             .code == 0;
-}
-
-void SyncTest::setMode(const QString& mode) {
-  QFile file(home_.filePath(QStringLiteral("proxy-mode")));
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  file.write(mode.toUtf8());
-}
-
 void SyncTest::initTestCase() {
-  for (const char* program : {"radicale", "vdirsyncer", "gnome-keyring-daemon", "secret-tool"}) {
-    if (QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty()) {
-      QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QLatin1String(program))));
-    }
+  if (const QString missing = parts_.missing(); !missing.isEmpty()) {
+    QSKIP(qPrintable(missing + QStringLiteral(" is missing")));
   }
-  if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-    QSKIP("no private session bus (run under dbus-run-session)");
-  }
-  if (run(QStringLiteral("/usr/bin/python3"),
-          {QStringLiteral("-c"), QStringLiteral("import caldav")})
+  if (parts_.run(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"), QStringLiteral("import caldav")})
           .code != 0) {
     QSKIP("python3-caldav is not installed");
   }
-  QVERIFY(home_.isValid());
-  QDir().mkpath(home_.filePath(QStringLiteral("data")));
-  QVERIFY(QDir().mkpath(home_.filePath(QStringLiteral("run"))));
-  QFile::setPermissions(home_.filePath(QStringLiteral("run")),
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
-  // The keyring: unlocked with a password on its standard input, serving the session bus. What
-  // the bus starts by itself must see the same home.
-  const QProcessEnvironment env = environment();
-  QStringList activation;
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
-    activation << QString::fromLatin1(name) + u'=' + env.value(QString::fromLatin1(name));
-  }
-  QCOMPARE(run(QStringLiteral("dbus-update-activation-environment"), activation).code, 0);
-  keyring_.setProcessEnvironment(environment());
-  keyring_.setStandardInputFile(QProcess::nullDevice());
-  keyring_.start(QStringLiteral("sh"),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("printf %s test-keyring | exec gnome-keyring-daemon --foreground "
-                                 "--unlock --components=secrets")});
-  QVERIFY(keyring_.waitForStarted());
-
-  // Radicale with a password file and a storage folder of its own.
-  const int serverPort = freePort();
-  QFile users(home_.filePath(QStringLiteral("users")));
-  QVERIFY(users.open(QIODevice::WriteOnly));
-  users.write((kUser + u':' + kPassword + u'\n').toUtf8());
-  users.close();
-  QFile config(home_.filePath(QStringLiteral("radicale.conf")));
-  QVERIFY(config.open(QIODevice::WriteOnly));
-  config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\n"
-                              "htpasswd_filename = %2\nhtpasswd_encryption = plain\n"
-                              "[storage]\nfilesystem_folder = %3\n[logging]\nlevel = error\n")
-                   .arg(serverPort)
-                   .arg(users.fileName(), home_.filePath(QStringLiteral("collections")))
-                   .toUtf8());
-  config.close();
-  radicale_.setProcessEnvironment(environment());
-  radicale_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  radicale_.start(QStringLiteral("radicale"), {QStringLiteral("--config"), config.fileName()});
-  QVERIFY(radicale_.waitForStarted());
-  QVERIFY2(waitForPort(serverPort, 15000), "Radicale does not answer");
-
-  const int proxyPort = freePort();
-  setMode(QString());
-  proxy_.setProcessEnvironment(environment());
-  proxy_.start(QStringLiteral("/usr/bin/python3"),
-               {QStringLiteral(SYNC_PROXY), QString::number(proxyPort), QString::number(serverPort),
-                home_.filePath(QStringLiteral("proxy-mode"))});
-  QVERIFY(proxy_.waitForStarted());
-  QVERIFY2(waitForPort(proxyPort, 15000), "the proxy does not answer");
-  url_ = QStringLiteral("http://127.0.0.1:%1/").arg(proxyPort);
-
-  // The keyring takes a moment to come up on the bus.
-  QElapsedTimer timer;
-  timer.start();
-  while (run(QStringLiteral("secret-tool"),
-             {QStringLiteral("store"), QStringLiteral("--label=probe"), QStringLiteral("service"),
-              QStringLiteral("probe")},
-             "x")
-             .code != 0) {
-    QVERIFY2(timer.elapsed() < 15000,
-             qPrintable(QStringLiteral("the keyring does not answer (%1): %2")
-                            .arg(keyring_.state())
-                            .arg(QString::fromUtf8(keyring_.readAllStandardError()))));
-    QThread::msleep(200);
-  }
+  const QString error = parts_.start(QStringLiteral(SYNC_PROXY));
+  QVERIFY2(error.isEmpty(), qPrintable(error));
   ready_ = true;
 }
 
-void SyncTest::cleanupTestCase() {
-  for (QProcess* process : {&proxy_, &radicale_, &keyring_}) {
-    if (process->state() != QProcess::NotRunning) {
-      process->terminate();
-      if (!process->waitForFinished(5000)) {
-        process->kill();
-        process->waitForFinished();
-      }
-    }
-  }
-}
+void SyncTest::cleanupTestCase() { parts_.stop(); }
 
 // Each server event as SUMMARY|DTSTART|X-YOTENNA-FINISHED|LOCATION|DESCRIPTION|alarms, sorted.
 QStringList SyncTest::serverLines(const QString& calendar) {
@@ -474,7 +312,7 @@ void SyncTest::scenarios() {
 
   static int row = 0;
   const QString calendar = QStringLiteral("row%1").arg(++row);
-  const QString dataFile = home_.filePath(calendar + QStringLiteral(".dat"));
+  const QString dataFile = parts_.path(calendar + QStringLiteral(".dat"));
   {
     QFile file(dataFile);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -487,13 +325,13 @@ void SyncTest::scenarios() {
   }
 
   const Run setup =
-      yotenna({QStringLiteral("--sync-setup"), dataFile, QStringLiteral("--url"), url_,
-               QStringLiteral("--user"), kUser, QStringLiteral("--password-stdin"),
+      yotenna({QStringLiteral("--sync-setup"), dataFile, QStringLiteral("--url"), parts_.url(),
+               QStringLiteral("--user"), SyncParts::kUser, QStringLiteral("--password-stdin"),
                QStringLiteral("--calendar"), calendar},
-              (kPassword + u'\n').toUtf8());
+              (SyncParts::kPassword + u'\n').toUtf8());
   QVERIFY2(setup.code == 0, qPrintable(setup.err));
   // The keyring account the setup stored the password under.
-  const QStringList folders = QDir(home_.filePath(QStringLiteral("config/yotenna/sync")))
+  const QStringList folders = QDir(parts_.path(QStringLiteral("config/yotenna/sync")))
                                   .entryList(QDir::Dirs | QDir::NoDotAndDotDot);
   for (const QString& folder : folders) {
     if (folder.startsWith(calendar + u'-')) account_ = folder;
@@ -506,7 +344,7 @@ void SyncTest::scenarios() {
     // Stopped at several moments of the first sync, each time with everything it started.
     for (int delay : {300, 900, 1600}) {
       QProcess stopped;
-      stopped.setProcessEnvironment(environment());
+      stopped.setProcessEnvironment(parts_.environment());
       stopped.start(QStringLiteral("setsid"),
                     QStringList{QStringLiteral(YOTENNA_BIN)} + syncArguments);
       QVERIFY(stopped.waitForStarted());
@@ -536,11 +374,11 @@ void SyncTest::scenarios() {
   if (fault == u"500" || fault == u"password") {
     const QByteArray before = dataFileBytes(file1);
     const QStringList serverBefore = serverLines(calendar);
-    if (fault == u"500") setMode(QStringLiteral("500"));
-    if (fault == u"password") QVERIFY(storePassword(QStringLiteral("wrong")));
+    if (fault == u"500") parts_.setProxyMode(QStringLiteral("500"));
+    if (fault == u"password") QVERIFY(parts_.storePassword(account_, QStringLiteral("wrong")));
     const Run failed = yotenna(syncArguments);
-    setMode(QString());
-    if (fault == u"password") QVERIFY(storePassword(kPassword));
+    parts_.setProxyMode(QString());
+    if (fault == u"password") QVERIFY(parts_.storePassword(account_, SyncParts::kPassword));
     QCOMPARE(failed.code, 1);
     QVERIFY2(failed.err.contains(fault == u"500" ? QStringLiteral("エラーを返しました（500")
                                                  : QStringLiteral("パスワードを受け付けません")),
