@@ -105,6 +105,14 @@ void SyncRunner::startStorePassword(const QString& password) {
       });
 }
 
+void SyncRunner::startForgetPassword() {
+  if (secretTool_.isEmpty()) return;
+  runProgram(secretTool_,
+             {QStringLiteral("clear"), QStringLiteral("service"), QStringLiteral("yotenna"),
+              QStringLiteral("account"), paths_.key},
+             {}, [](bool, const QString&) {});
+}
+
 void SyncRunner::startDiscovery(const SyncSettings& settings) {
   if (vdirsyncer_.isEmpty()) {
     emit discovered({}, notInstalled(QStringLiteral("vdirsyncer")));
@@ -271,6 +279,17 @@ void SyncRunner::finish(const QString& error) {
   outcome.error = error;
   outcome.report = report_;
   emit finished(outcome);
+}
+
+QString missingSyncPrograms() {
+  QStringList missing;
+  if (QStandardPaths::findExecutable(QStringLiteral("vdirsyncer")).isEmpty()) {
+    missing << QStringLiteral("vdirsyncer");
+  }
+  if (QStandardPaths::findExecutable(QStringLiteral("secret-tool")).isEmpty()) {
+    missing << QStringLiteral("libsecret-tools");
+  }
+  return missing.join(u' ');
 }
 
 QString conflictMessage(const QStringList& conflicts) {

@@ -46,6 +46,8 @@ class SyncRunner : public QObject {
   void startSync();
   // Stores the password in the Secret Service; passwordStored() follows.
   void startStorePassword(const QString& password);
+  // Takes the password out of the Secret Service (when the sync is given up).
+  void startForgetPassword();
   // Lists the server's calendars with these settings (the password stored first);
   // discovered() follows.
   void startDiscovery(const SyncSettings& settings);
@@ -76,6 +78,9 @@ class SyncRunner : public QObject {
   BridgeReport report_;
   std::function<void(bool again)> sync_;  // the first vdirsyncer sync of this run
 };
+
+// What to install for sync when vdirsyncer or secret-tool is not on PATH; empty otherwise.
+QString missingSyncPrograms();
 
 // The message of a finished sync for the user: the error, or the conflicts (once).
 QString conflictMessage(const QStringList& conflicts);
