@@ -95,13 +95,11 @@ class SyncParts {
     if (!users.open(QIODevice::WriteOnly)) return QStringLiteral("cannot write the users");
     users.write((kUser + u':' + kPassword + u'\n').toUtf8());
     users.close();
-    // Radicale's own disk syncs are left out: what is timed is this program and vdirsyncer.
     QFile config(home_.filePath(QStringLiteral("radicale.conf")));
     if (!config.open(QIODevice::WriteOnly)) return QStringLiteral("cannot write the config");
     config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\n"
                                 "htpasswd_filename = %2\nhtpasswd_encryption = plain\n"
-                                "[storage]\nfilesystem_folder = %3\nfilesystem_fsync = False\n"
-                                "[logging]\nlevel = error\n")
+                                "[storage]\nfilesystem_folder = %3\n[logging]\nlevel = error\n")
                      .arg(serverPort_)
                      .arg(users.fileName(), home_.filePath(QStringLiteral("collections")))
                      .toUtf8());
