@@ -62,13 +62,12 @@ int main(int argc, char* argv[]) {
   }
   const QString file = parts.path(QStringLiteral("bench.dat"));
   if (!write(file, dataFile(-1))) return 1;
-  const synctesting::Run setup =
-      parts.run(yotenna,
-                {QStringLiteral("--sync-setup"), file, QStringLiteral("--url"), parts.url(),
-                 QStringLiteral("--user"), synctesting::SyncParts::kUser,
-                 QStringLiteral("--password-stdin"), QStringLiteral("--calendar"),
-                 QStringLiteral("bench")},
-                (synctesting::SyncParts::kPassword + u'\n').toUtf8());
+  const synctesting::Run setup = parts.run(
+      yotenna,
+      {QStringLiteral("--sync-setup"), file, QStringLiteral("--url"), parts.url(),
+       QStringLiteral("--user"), synctesting::SyncParts::kUser, QStringLiteral("--password-stdin"),
+       QStringLiteral("--calendar"), QStringLiteral("bench")},
+      (synctesting::SyncParts::kPassword + u'\n').toUtf8());
   if (setup.code != 0) {
     std::fprintf(stderr, "sync: setup failed: %s\n", qPrintable(setup.err));
     return 1;

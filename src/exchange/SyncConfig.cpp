@@ -159,8 +159,9 @@ QString syncFailureReason(const QString& output, const SyncSettings& settings) {
                "ユーザー名とパスワードを確かめてください。")
         .arg(host, settings.user);
   }
+  // aiohttp names every connection's "ssl:default"; only a refused certificate says more.
   if (has("certificate verify failed") || has("CERTIFICATE_VERIFY_FAILED") ||
-      has("SSLCertVerificationError") || has("ssl.SSLError") || has("SSL:")) {
+      has("SSLCertVerificationError") || has("SSLError")) {
     return QStringLiteral(
                "サーバー %1 の証明書を確かめられないため、つなぎませんでした"
                "（証明書が正しくないか、自分で作った証明書です）。")

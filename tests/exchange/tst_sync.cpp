@@ -70,8 +70,9 @@ void SyncTest::initTestCase() {
   if (const QString missing = parts_.missing(); !missing.isEmpty()) {
     QSKIP(qPrintable(missing + QStringLiteral(" is missing")));
   }
-  if (parts_.run(QStringLiteral("/usr/bin/python3"),
-                 {QStringLiteral("-c"), QStringLiteral("import caldav")})
+  if (parts_
+          .run(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral("-c"), QStringLiteral("import caldav")})
           .code != 0) {
     QSKIP("python3-caldav is not installed");
   }

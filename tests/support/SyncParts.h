@@ -84,10 +84,10 @@ class SyncParts {
     }
     keyring_.setProcessEnvironment(env);
     keyring_.setStandardInputFile(QProcess::nullDevice());
-    keyring_.start(QStringLiteral("sh"),
-                   {QStringLiteral("-c"),
-                    QStringLiteral("printf %s test-keyring | exec gnome-keyring-daemon "
-                                   "--foreground --unlock --components=secrets")});
+    keyring_.start(
+        QStringLiteral("sh"),
+        {QStringLiteral("-c"), QStringLiteral("printf %s test-keyring | exec gnome-keyring-daemon "
+                                              "--foreground --unlock --components=secrets")});
     if (!keyring_.waitForStarted()) return QStringLiteral("the keyring does not start");
 
     serverPort_ = freePort();
@@ -129,8 +129,8 @@ class SyncParts {
     QElapsedTimer timer;
     timer.start();
     while (run(QStringLiteral("secret-tool"),
-               {QStringLiteral("store"), QStringLiteral("--label=probe"),
-                QStringLiteral("service"), QStringLiteral("probe")},
+               {QStringLiteral("store"), QStringLiteral("--label=probe"), QStringLiteral("service"),
+                QStringLiteral("probe")},
                "x")
                .code != 0) {
       if (timer.elapsed() > 15000) return QStringLiteral("the keyring does not answer");
@@ -193,9 +193,8 @@ class SyncParts {
 
   bool storePassword(const QString& account, const QString& password) const {
     return run(QStringLiteral("secret-tool"),
-               {QStringLiteral("store"), QStringLiteral("--label=test"),
-                QStringLiteral("service"), QStringLiteral("yotenna"), QStringLiteral("account"),
-                account},
+               {QStringLiteral("store"), QStringLiteral("--label=test"), QStringLiteral("service"),
+                QStringLiteral("yotenna"), QStringLiteral("account"), account},
                password.toUtf8())
                .code == 0;
   }

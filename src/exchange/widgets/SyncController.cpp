@@ -71,9 +71,7 @@ bool SyncController::isSetUp() const {
   return !file.isEmpty() && readSyncSettings(syncPathsFor(file)).has_value();
 }
 
-QString SyncController::missingPrograms() const {
-  return missingSyncPrograms();
-}
+QString SyncController::missingPrograms() const { return missingSyncPrograms(); }
 
 QString SyncController::statusText() const {
   const QString file = context_.state.CurrentDataFile;
@@ -81,7 +79,8 @@ QString SyncController::statusText() const {
   const LastSync last = readLastSync(syncPathsFor(file));
   if (runner_ && runner_->isRunning()) return QStringLiteral("同期しています…");
   if (!last.when.isValid()) return QStringLiteral("まだ同期していません");
-  QString text = QStringLiteral("最後の同期: %1").arg(formatDateTime(last.when, u"yyyy/mm/dd hh:nn"));
+  QString text =
+      QStringLiteral("最後の同期: %1").arg(formatDateTime(last.when, u"yyyy/mm/dd hh:nn"));
   if (!last.error.isEmpty()) text += QStringLiteral("（失敗）\n") + last.error;
   return text;
 }

@@ -39,11 +39,11 @@ SyncSetupDialog::SyncSetupDialog(AppContext& context, const QString& dataFile,
   makeFixedWindow(this, false);
 
   auto* layout = new QVBoxLayout(this);
-  auto* intro = new QLabel(
-      QStringLiteral("このデータファイルを CalDAV サーバー（Nextcloud、Radicale など）の"
-                     "カレンダーと同期します。\nデータファイル: %1")
-          .arg(dataFile),
-      this);
+  auto* intro =
+      new QLabel(QStringLiteral("このデータファイルを CalDAV サーバー（Nextcloud、Radicale など）の"
+                                "カレンダーと同期します。\nデータファイル: %1")
+                     .arg(dataFile),
+                 this);
   intro->setObjectName(QStringLiteral("SyncIntro"));
   intro->setWordWrap(true);
   layout->addWidget(intro);
