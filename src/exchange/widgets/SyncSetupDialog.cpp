@@ -67,7 +67,10 @@ SyncSetupDialog::SyncSetupDialog(AppContext& context, const QString& dataFile,
   form->addRow(QStringLiteral("サーバーの URL(&U):"), url_);
   form->addRow(QStringLiteral("ユーザー名(&N):"), user_);
   form->addRow(QStringLiteral("パスワード(&P):"), password_);
-  form->addRow(QStringLiteral("カレンダー(&C):"), calendarRow);
+  // A row of a layout gets no buddy from addRow: the label is made with its own.
+  auto* calendarLabel = new QLabel(QStringLiteral("カレンダー(&C):"), this);
+  calendarLabel->setBuddy(calendar_);
+  form->addRow(calendarLabel, calendarRow);
   layout->addLayout(form);
 
   warning_ = new QLabel(this);
