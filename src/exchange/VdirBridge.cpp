@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QUuid>
 #include <algorithm>
+#include <cstdio>
 #include <type_traits>
 #include <vector>
 
@@ -24,6 +25,11 @@
 #include "store/Purge.h"
 #include "store/Rewrite.h"
 #include "store/SystemError.h"
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -307,6 +313,11 @@ Status Bridge::readFolder() {
   if (!folder.exists() && !QDir().mkpath(options_.vdir)) {
     return Status::failure(
         QStringLiteral("同期フォルダ%1を作れません。").arg(quotedPath(options_.vdir)));
+  }
+  // What a run stopped between its writes and its renames left behind.
+  for (const QString& left :
+       folder.entryList({QStringLiteral(".*.yotenna-new")}, QDir::Files | QDir::Hidden)) {
+    QFile::remove(folder.filePath(left));
   }
   const QStringList names = folder.entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
   folderItems_.reserve(names.size());
@@ -701,9 +712,51 @@ Status Bridge::writeDataFile() {
 
 Status Bridge::writeFolder() {
   const QDir folder(options_.vdir);
+  // Each item through a temporary file of its own (vdirsyncer reads only *.ics) and a rename;
+  // the contents reach the disk in one sync of the file system before any rename, rather than
+  // a sync per item: a first sync writes thousands.
+  struct Pending {
+    QString temporary;
+    QString target;
+  };
+  QList<Pending> pending;
+  auto cleanUp = [&pending] {
+    for (const Pending& one : pending) QFile::remove(one.temporary);
+  };
   for (const Write& write : writes_) {
-    const Status written = replaceFileContents(folder.filePath(write.href), write.bytes);
-    if (!written) return written;
+    const QString target = folder.filePath(write.href);
+    const QString temporary =
+        folder.filePath(QStringLiteral(".") + write.href + QStringLiteral(".yotenna-new"));
+    QFile file(temporary);
+    pending << Pending{temporary, target};
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(write.bytes) != write.bytes.size() || !file.flush()) {
+      const QString error = file.errorString();
+      cleanUp();
+      return Status::failure(
+          QStringLiteral("同期フォルダに%1を書けません（%2）。").arg(quotedPath(target), error));
+    }
+  }
+#ifdef Q_OS_LINUX
+  if (!pending.isEmpty()) {
+    const int fd =
+        ::open(QFile::encodeName(options_.vdir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::syncfs(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced) {
+      cleanUp();
+      return Status::failure(
+          QStringLiteral("同期フォルダ%1を書き終えられません。").arg(quotedPath(options_.vdir)));
+    }
+  }
+#endif
+  for (const Pending& one : pending) {
+    if (::rename(QFile::encodeName(one.temporary).constData(),
+                 QFile::encodeName(one.target).constData()) != 0) {
+      cleanUp();
+      return Status::failure(
+          QStringLiteral("同期フォルダに%1を書けません。").arg(quotedPath(one.target)));
+    }
   }
   for (const QString& href : removals_) {
     QFile file(folder.filePath(href));
@@ -712,6 +765,14 @@ Status Bridge::writeFolder() {
                                  .arg(quotedPath(file.fileName()), file.errorString()));
     }
   }
+#ifndef Q_OS_WIN
+  const int fd =
+      ::open(QFile::encodeName(options_.vdir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+#endif
   return Status::success();
 }
 
