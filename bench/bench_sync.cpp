@@ -76,7 +76,8 @@ int main(int argc, char* argv[]) {
   auto timedSync = [&](const char* what) {
     QElapsedTimer timer;
     timer.start();
-    const synctesting::Run run = parts.run(yotenna, {QStringLiteral("--sync"), file});
+    const synctesting::Run run =
+        parts.run(yotenna, {QStringLiteral("--sync"), file}, {}, 60 * 60 * 1000);
     const double seconds = static_cast<double>(timer.elapsed()) / 1000.0;
     if (run.code != 0) {
       std::fprintf(stderr, "sync: %s failed: %s\n", what, qPrintable(run.err));
