@@ -2,47 +2,34 @@
 
 #include <optional>
 
-#include "alarm/TimerFields.h"
 #include "store/DataFileLock.h"
 #include "store/DataFileScan.h"
 #include "store/Rewrite.h"
+#include "store/TimerView.h"
 
 namespace {
 
 constexpr qint64 kMinutesPerDay = 24 * 60;
 
-std::optional<AlarmKind> kindOf(const QString& text) {
-  if (text == u"0") return AlarmKind::Once;
-  if (text == u"1") return AlarmKind::Weekly;
-  if (text == u"2") return AlarmKind::Daily;
-  return std::nullopt;
-}
-
 // The latest minute number in the range at which the timer is due, if any.
-std::optional<qint64> dueMinute(const TimerRecord& timer, AlarmKind kind,
-                                const MinuteRange& range) {
-  const std::optional<int> hour = fixedDigits(timer.TimerHour.toText(), 2, 0, 23);
-  const std::optional<int> minute = fixedDigits(timer.TimerMinute.toText(), 2, 0, 59);
-  if (!hour || !minute) return std::nullopt;
-  const qint64 timeOfDay = *hour * 60 + *minute;
+std::optional<qint64> dueMinute(const TimerView& timer, AlarmKind kind, const MinuteRange& range) {
+  const std::optional<QTime> time = timer.clockTime();
+  if (!time) return std::nullopt;
+  const qint64 timeOfDay = time->hour() * 60 + time->minute();
   const qint64 last = range.throughMinute();
   const qint64 lastDay = last / kMinutesPerDay;
 
   qint64 due = 0;
   switch (kind) {
     case AlarmKind::Once: {
-      const std::optional<int> year = fixedDigits(timer.TimerYearOrWeekday.toText(), 4, 1, 9999);
-      const std::optional<int> month = fixedDigits(timer.TimerMonth.toText(), 2, 1, 12);
-      const std::optional<int> day = fixedDigits(timer.TimerDay.toText(), 2, 1, 31);
-      if (!year || !month || !day) return std::nullopt;
-      const QDate date(*year, *month, *day);
-      if (!date.isValid()) return std::nullopt;  // 02/30 and the like
-      due = date.toJulianDay() * kMinutesPerDay + timeOfDay;
+      const std::optional<QDate> date = timer.clockDate();
+      if (!date) return std::nullopt;
+      due = date->toJulianDay() * kMinutesPerDay + timeOfDay;
       if (due > last) return std::nullopt;
       break;
     }
     case AlarmKind::Weekly: {
-      const std::optional<int> weekday = weekdayOfKanji(timer.TimerYearOrWeekday.toText());
+      const std::optional<int> weekday = timer.weekday();
       if (!weekday) return std::nullopt;
       const int lastWeekday = QDate::fromJulianDay(lastDay).dayOfWeek() % 7;  // Sunday 0
       due = (lastDay - (lastWeekday - *weekday + 7) % 7) * kMinutesPerDay + timeOfDay;
@@ -68,9 +55,10 @@ MinuteScanResult scanDueTimers(const QString& path, const MinuteRange& minutes) 
   // only repeating timers, must not touch the file every minute, nor wait for its lock.
   QList<TimerRecord> toRemove;
   result.status = scanTimers(path, [&](const TimerRecord& timer) {
-    const std::optional<AlarmKind> kind = kindOf(timer.TimerKind.toText());
+    const TimerView view(timer);
+    const std::optional<AlarmKind> kind = view.kindByText();
     if (!kind) return;
-    const std::optional<qint64> due = dueMinute(timer, *kind, minutes);
+    const std::optional<qint64> due = dueMinute(view, *kind, minutes);
     if (!due) return;
     result.fired.append(FiredTimer{timer.TimerTitle.toText(), timer.TimerPicture.toText(), *kind,
                                    minutes.momentOf(*due), *due < minutes.throughMinute()});

@@ -6,8 +6,7 @@
 
 #include "alarm/MinuteRange.h"
 #include "store/Status.h"
-
-enum class AlarmKind { Once, Weekly, Daily };
+#include "store/TimerView.h"
 
 // A timer whose time has come, as the pop-up needs it.
 struct FiredTimer {

@@ -4,7 +4,8 @@
 
 #include "alarm/MinuteRange.h"
 #include "shared/DateFormat.h"
-#include "shared/Numeric.h"
+#include "store/Purge.h"
+#include "store/TimerView.h"
 
 namespace {
 
@@ -18,13 +19,9 @@ QString twoDigits(long long value) { return QStringLiteral("%1").arg(value, 2, 1
 
 Missed describe(const TimerRecord& timer, const QDateTime& now) {
   // The purge read the fields as numbers; so does the list, so that what it says matches.
-  const long long year = integerValue(timer.TimerYearOrWeekday.toText());
-  const long long month = integerValue(timer.TimerMonth.toText());
-  const long long day = integerValue(timer.TimerDay.toText());
-  const long long hour = integerValue(timer.TimerHour.toText());
-  const long long minute = integerValue(timer.TimerMinute.toText());
+  const auto [year, month, day, hour, minute] = TimerView(timer).momentValues();
   Missed missed;
-  missed.moment = (year * 10000 + month * 100 + day) * 10000 + hour * 100 + minute;
+  missed.moment = timerMoment(year, month, day, hour, minute);
   const QDate date(static_cast<int>(year), static_cast<int>(month), static_cast<int>(day));
   const QTime time(static_cast<int>(hour), static_cast<int>(minute));
   const QString dateText = date.isValid() && year >= 1 && year <= 9999

@@ -7,6 +7,22 @@ QStringList dataFileFilters() {
   return {QStringLiteral("データ(*.dat)"), QStringLiteral("All(*.*)")};
 }
 
+void runStartupLoadSteps(AppContext& context) {
+  context.platform.changeToProgramDrive();
+  const QDate today = context.platform.now().date();
+  context.state.SelYear = today.year();
+  context.state.SelMonth = today.month();
+  context.state.SelDay = today.day();
+}
+
+FileDialogState& MainFileDialogs::state() {
+  if (!state_) {
+    state_.emplace();
+    runStartupLoadSteps(context_);
+  }
+  return *state_;
+}
+
 DialogOutcome NewDataFile(AppContext& context, FileDialogState& dialog) {
   SharedState& state = context.state;
   state.PreviousDataFile = state.CurrentDataFile;

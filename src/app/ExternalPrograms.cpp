@@ -5,6 +5,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include "shared/Platform.h"
+
 namespace {
 
 #ifndef Q_OS_WIN
@@ -240,4 +242,17 @@ LaunchPlan planLaunch(ExternalProgram which,
 
 QString startFailedMessage(const QString& program) {
   return QStringLiteral("「%1」を起動できませんでした。").arg(QDir::toNativeSeparators(program));
+}
+
+void startProgram(Platform& platform, ExternalProgram which) {
+  const LaunchPlan plan = planLaunch(
+      which, [](const QString& name) { return QStandardPaths::findExecutable(name); },
+      QDir::homePath(), queryDefaultTextEditor);
+  if (plan.program.isEmpty()) {
+    warn(platform, plan.missingMessage);
+    return;
+  }
+  if (!platform.startProgram(plan.program, plan.arguments)) {
+    warn(platform, startFailedMessage(plan.program));
+  }
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <optional>
 
+class Platform;
+
 // The three programs the toolbar starts: on Windows the system's own (notepad, Explorer,
 // Paint); elsewhere the desktop's own text editor, else the first of a few common programs
 // that is installed.
@@ -44,3 +46,7 @@ std::optional<DesktopCommand> queryDefaultTextEditor();
 
 // The message when a program was found but would not start.
 QString startFailedMessage(const QString& program);
+
+// Starts one of the three programs (toolbar buttons 16-18); says so when none is installed or
+// it would not start.
+void startProgram(Platform& platform, ExternalProgram which);

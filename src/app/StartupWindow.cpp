@@ -51,14 +51,9 @@ StartupWindow::StartupWindow(AppContext& context) : context_(context) {
 }
 
 void StartupWindow::load() {
-  Platform& platform = context_.platform;
-  platform.changeToProgramDrive();
-  const QSize screen = platform.screenSize();
+  runStartupLoadSteps(context_);
+  const QSize screen = context_.platform.screenSize();
   move((screen.width() - width()) / 2, (screen.height() - height()) / 2);
-  const QDate today = platform.now().date();
-  context_.state.SelYear = today.year();
-  context_.state.SelMonth = today.month();
-  context_.state.SelDay = today.day();
 }
 
 void StartupWindow::createNewFile() {

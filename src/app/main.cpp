@@ -5,6 +5,7 @@
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
 #include "app/SyncCommandLine.h"
+#include "shared/Version.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
 #include "ui/UiSupport.h"
@@ -14,7 +15,7 @@ int main(int argc, char* argv[]) {
   if (const std::optional<int> status = runSyncCommandLine(argc, argv)) return *status;
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Yotenna"));
-  QApplication::setApplicationVersion(QStringLiteral("1.1.5"));
+  QApplication::setApplicationVersion(QString::fromLatin1(kVersionText));
   // The installed desktop entry: Wayland compositors find the icon and name through it.
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.yotenna.yotenna"));
   QApplication::setWindowIcon(applicationIcon());

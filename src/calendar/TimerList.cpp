@@ -3,33 +3,34 @@
 #include "calendar/DayView.h"
 #include "shared/DateFormat.h"
 #include "store/DataFileScan.h"
+#include "store/TimerView.h"
 
 namespace {
 
-// A two-part clock time "h:m" (one or two digits each) as "hh:nn"; otherwise the text as is.
-QString clockText(const QString& hour, const QString& minute) {
-  const QString joined = hour + u':' + minute;
-  auto number = [](const QString& text, int max) -> std::optional<int> {
-    if (text.isEmpty() || text.size() > 2) return std::nullopt;
-    int value = 0;
-    for (QChar c : text) {
-      if (c < u'0' || c > u'9') return std::nullopt;
-      value = value * 10 + (c.unicode() - u'0');
+// The list's columns 2 to 4 of a timer of a known kind.
+void describeKind(const TimerView& timer, AlarmKind kind, TimerListRow& row) {
+  const TimerRecord& record = timer.record();
+  switch (kind) {
+    case AlarmKind::Once: {
+      row.kind = QStringLiteral("一回");
+      const std::optional<QDate> date = timer.listDate();
+      row.when = date ? formatDate(*date, u"yyyy/mm/dd(aaa)")
+                      : record.TimerYearOrWeekday.toText() + u'/' + record.TimerMonth.toText() +
+                            u'/' + record.TimerDay.toText();
+      break;
     }
-    if (value > max) return std::nullopt;
-    return value;
-  };
-  const std::optional<int> h = number(hour, 23);
-  const std::optional<int> m = number(minute, 59);
-  if (!h || !m) return joined;
-  return formatDateTime(QDate(2000, 1, 1), QTime(*h, *m), u"hh:nn");
-}
-
-QString onceDateText(const TimerRecord& timer) {
-  const QString joined = timer.TimerYearOrWeekday.toText() + u'/' + timer.TimerMonth.toText() +
-                         u'/' + timer.TimerDay.toText();
-  const std::optional<QDate> date = parseDateText(joined);
-  return date ? formatDate(*date, u"yyyy/mm/dd(aaa)") : joined;
+    case AlarmKind::Weekly:
+      row.kind = QStringLiteral("毎週");
+      row.when = record.TimerYearOrWeekday.toText() + QStringLiteral("曜日");
+      break;
+    case AlarmKind::Daily:
+      row.kind = QStringLiteral("毎日");
+      break;
+  }
+  // A time of one or two digits each as "hh:nn"; otherwise the texts as they are.
+  const std::optional<QTime> time = timer.listTime();
+  row.time = time ? formatDateTime(QDate(2000, 1, 1), *time, u"hh:nn")
+                  : record.TimerHour.toText() + u':' + record.TimerMinute.toText();
 }
 
 }  // namespace
@@ -38,19 +39,8 @@ TimerListRow timerListRow(const TimerRecord& timer) {
   TimerListRow row;
   row.title = timer.TimerTitle.toText();
   row.picture = timer.TimerPicture.toText();
-  const QByteArray& kind = timer.TimerKind.raw;
-  if (kind == "0") {
-    row.kind = QStringLiteral("一回");
-    row.when = onceDateText(timer);
-  } else if (kind == "1") {
-    row.kind = QStringLiteral("毎週");
-    row.when = timer.TimerYearOrWeekday.toText() + QStringLiteral("曜日");
-  } else if (kind == "2") {
-    row.kind = QStringLiteral("毎日");
-  } else {
-    return row;
-  }
-  row.time = clockText(timer.TimerHour.toText(), timer.TimerMinute.toText());
+  const TimerView view(timer);
+  if (const std::optional<AlarmKind> kind = view.kindByText()) describeKind(view, *kind, row);
   return row;
 }
 

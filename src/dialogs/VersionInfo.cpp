@@ -3,11 +3,9 @@
 #include <QFileInfo>
 #include <array>
 
-namespace {
+#include "shared/Version.h"
 
-constexpr int kMajor = 1;
-constexpr int kMinor = 1;
-constexpr int kRevision = 5;
+namespace {
 
 // The runs of spaces after the first five parts of the notice.
 constexpr std::array<int, 5> kNoticeGaps = {58, 35, 27, 34, 17};
@@ -41,11 +39,15 @@ QString joinNoticeParts(const QStringList& parts) {
   return notice;
 }
 
+QString mainWindowCaption() {
+  return kAppTitle + u' ' + versionLabel(kVersionMajor, kVersionMinor, kVersionPatch);
+}
+
 VersionTexts versionTexts() {
   VersionTexts texts;
   texts.title = kAppTitle;
   texts.caption = kAppTitle + QStringLiteral("のﾊﾞｰｼﾞｮﾝ情報");
-  texts.version = versionLabel(kMajor, kMinor, kRevision);
+  texts.version = versionLabel(kVersionMajor, kVersionMinor, kVersionPatch);
   texts.description = descriptionText();
   // No address takes problem reports, so the notice has no problem-report line.
   texts.disclaimer = joinNoticeParts({kRightsLine});

@@ -12,7 +12,7 @@
 struct VersionTexts {
   QString caption;      // the window: "Yotennaのﾊﾞｰｼﾞｮﾝ情報"
   QString title;        // lblTitle: "Yotenna"
-  QString version;      // lblVersion: "Version 1.1.5"
+  QString version;      // lblVersion: "Version " and the project's version
   QString description;  // lblDescription
   QString disclaimer;   // lblDisclaimer
 };
@@ -21,6 +21,9 @@ VersionTexts versionTexts();
 
 // "Version " and the three numbers in decimal, joined by dots.
 QString versionLabel(int major, int minor, int revision);
+
+// The main window's caption: "Yotenna Version " and this version.
+QString mainWindowCaption();
 
 // The notice's parts joined by the runs of spaces (58, 35, 27, 34 and 17) that, at the label's
 // width and font, start each part on a new line. Parts beyond the sixth are joined by a single

@@ -6,24 +6,40 @@
 #include "shared/Numeric.h"
 #include "store/Cp932.h"
 
+namespace {
+
+// Combo1-Combo3, Check1, Check2, Text1 and Text2.
+void keepScheduleHalf(EditorSnapshot& snapshot, const ScheduleInput& schedule) {
+  snapshot[SnapshotScheduleYear] = schedule.yearText;
+  snapshot[SnapshotScheduleMonth] = schedule.monthText;
+  snapshot[SnapshotScheduleDay] = schedule.dayText;
+  snapshot[SnapshotDone] = schedule.done ? QStringLiteral("1") : QStringLiteral("0");
+  snapshot[SnapshotDeleteNext] = schedule.deleteNext ? QStringLiteral("1") : QStringLiteral("0");
+  snapshot[SnapshotSubject] = schedule.subject;
+  snapshot[SnapshotContent] = schedule.content;
+}
+
+// Text3, Combo4-Combo9 and the selected Option1 button, kept from before when none is.
+void keepTimerHalf(EditorSnapshot& snapshot, const TimerInput& timer) {
+  snapshot[SnapshotTimerTitle] = timer.title;
+  snapshot[SnapshotTimerYear] = timer.yearText;
+  snapshot[SnapshotTimerMonth] = timer.monthText;
+  snapshot[SnapshotTimerDay] = timer.dayText;
+  snapshot[SnapshotTimerWeekday] = timer.weekdayText;
+  snapshot[SnapshotTimerHour] = timer.hourText;
+  snapshot[SnapshotTimerMinute] = timer.minuteText;
+  if (timer.kindIndex >= 0 && timer.kindIndex <= 2) {
+    snapshot[SnapshotTimerKind] = TimerView::kindField(timer.alarmKind()).toText();
+  }
+}
+
+}  // namespace
+
 EditorSnapshot prepareEditorSnapshot(const EditorSnapshot& previous, const ScheduleInput& schedule,
                                      const TimerInput& timer) {
   EditorSnapshot snapshot = previous;
-  snapshot[1] = schedule.yearText;
-  snapshot[2] = schedule.monthText;
-  snapshot[3] = schedule.dayText;
-  snapshot[4] = timer.yearText;
-  snapshot[5] = timer.monthText;
-  snapshot[6] = timer.dayText;
-  snapshot[7] = timer.weekdayText;
-  snapshot[8] = timer.hourText;
-  snapshot[9] = timer.minuteText;
-  snapshot[10] = schedule.subject;
-  snapshot[11] = schedule.content;
-  snapshot[12] = timer.title;
-  snapshot[13] = schedule.done ? QStringLiteral("1") : QStringLiteral("0");
-  snapshot[14] = schedule.deleteNext ? QStringLiteral("1") : QStringLiteral("0");
-  if (timer.kindIndex >= 0 && timer.kindIndex <= 2) snapshot[15] = QString::number(timer.kindIndex);
+  keepScheduleHalf(snapshot, schedule);
+  keepTimerHalf(snapshot, timer);
   return snapshot;
 }
 

@@ -8,8 +8,10 @@
 #include <optional>
 
 #include "shared/Platform.h"
+#include "shared/SharedState.h"
 #include "store/Rewrite.h"
 #include "store/Status.h"
+#include "store/TimerView.h"
 
 // The record editor (Form5) as its operations see it: the texts of its fields, and what an
 // operation tells the window to do afterwards. The window copies its controls into these
@@ -40,10 +42,11 @@ struct TimerInput {
 
   // No button selected counts as once-only.
   int kind() const { return kindIndex >= 0 && kindIndex <= 2 ? kindIndex : 0; }
+  AlarmKind alarmKind() const { return static_cast<AlarmKind>(kind()); }
 };
 
-// The same shape as SharedState::EditorSnapshot; elements 1-16 are used.
-using EditorSnapshot = std::array<QString, 17>;
+// The same shape as SharedState::EditorSnapshot, indexed by EditorSnapshotElement.
+using EditorSnapshot = decltype(SharedState::EditorSnapshot);
 
 // The snapshot PrepareEditor keeps when a listed record has been copied into the editor:
 // elements 1-14 take the fields, 15 the selected kind (kept from before when no kind button

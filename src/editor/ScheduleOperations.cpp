@@ -30,8 +30,8 @@ ScheduleRecord recordFrom(const QDate& date, const ScheduleInput& input) {
 
 // Flags compare by value, so a stored 1 equals the snapshot's "1" whether it was quoted or not.
 bool flagsMatch(const ScheduleRecord& record, const EditorSnapshot& snapshot) {
-  return record.DoneFlag.isSet() == (snapshot[13] == u"1") &&
-         record.DeleteFlag.isSet() == (snapshot[14] == u"1");
+  return record.DoneFlag.isSet() == (snapshot[SnapshotDone] == u"1") &&
+         record.DeleteFlag.isSet() == (snapshot[SnapshotDeleteNext] == u"1");
 }
 
 // Files written elsewhere may hold a line break inside a text; the editor's boxes hold it as LF.
@@ -169,15 +169,18 @@ EditorResult updateSchedule(const QString& dataFile, const ScheduleInput& input,
     if (sameText(before, text)) return;
     if (const auto problem = unusableTextMessage(name, text)) problems << *problem;
   };
-  checkText(kSubjectName, input.subject, snapshot[10]);
-  checkText(kContentName, input.content, snapshot[11]);
+  checkText(kSubjectName, input.subject, snapshot[SnapshotSubject]);
+  checkText(kContentName, input.content, snapshot[SnapshotContent]);
   if (!problems.isEmpty()) return refusedInput(problems);
 
-  const QString oldDate = entryDateText(snapshot[1], snapshot[2], snapshot[3]);
+  const QString oldDate =
+      entryDateText(snapshot[SnapshotScheduleYear], snapshot[SnapshotScheduleMonth],
+                    snapshot[SnapshotScheduleDay]);
   EditorResult result;
   RewriteSteps steps;
   steps.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
-    if (textsMatch(record, oldDate, snapshot[10], snapshot[11]) && flagsMatch(record, snapshot)) {
+    if (textsMatch(record, oldDate, snapshot[SnapshotSubject], snapshot[SnapshotContent]) &&
+        flagsMatch(record, snapshot)) {
       result.matched = true;
       ScheduleRecord replacement = recordFrom(*newDate, input);
       keepUnchangedText(replacement.Subject, record.Subject, input.subject);

@@ -2,6 +2,7 @@
 
 #include "shared/DateFormat.h"
 #include "store/Rewrite.h"
+#include "store/TimerView.h"
 
 using namespace editorinput;
 
@@ -21,19 +22,23 @@ bool allPresent(std::initializer_list<std::optional<long long>> values) {
   return true;
 }
 
-// The fields a kind keeps, compared as texts; kind is "0", "1" or "2".
-bool fieldsMatch(const TimerRecord& record, QStringView kind, const QString& year,
+// The fields a kind keeps, compared as texts; no kind matches nothing.
+bool fieldsMatch(const TimerRecord& record, std::optional<AlarmKind> kind, const QString& year,
                  const QString& month, const QString& day, const QString& weekday,
                  const QString& hour, const QString& minute) {
+  if (!kind) return false;
   const bool timeMatches =
       record.TimerHour.toText() == hour && record.TimerMinute.toText() == minute;
-  if (kind == u"0") {
-    return timeMatches && record.TimerYearOrWeekday.toText() == year &&
-           record.TimerMonth.toText() == month && record.TimerDay.toText() == day;
+  switch (*kind) {
+    case AlarmKind::Once:
+      return timeMatches && record.TimerYearOrWeekday.toText() == year &&
+             record.TimerMonth.toText() == month && record.TimerDay.toText() == day;
+    case AlarmKind::Weekly:
+      return timeMatches && record.TimerYearOrWeekday.toText() == weekday;
+    case AlarmKind::Daily:
+      break;
   }
-  if (kind == u"1") return timeMatches && record.TimerYearOrWeekday.toText() == weekday;
-  if (kind == u"2") return timeMatches;
-  return false;
+  return timeMatches;
 }
 
 // What keeps a record from being written faithfully: a number that is none, a weekday that is
@@ -42,11 +47,13 @@ void checkStorable(const TimerInput& input, std::array<QString, 4>& lines) {
   if (const auto problem = unusableTextMessage(kTitleName, input.title)) {
     if (lines[0].isEmpty()) lines[0] = *problem;
   }
-  if (input.kind() == 0 && !allPresent({wholeInteger(input.yearText), wholeInteger(input.monthText),
-                                        wholeInteger(input.dayText)})) {
+  if (input.alarmKind() == AlarmKind::Once &&
+      !allPresent({wholeInteger(input.yearText), wholeInteger(input.monthText),
+                   wholeInteger(input.dayText)})) {
     lines[1] = editortext::kDateWrong;
   }
-  if (input.kind() == 1 && !input.weekdayText.isEmpty() && !kWeekdays.contains(input.weekdayText)) {
+  if (input.alarmKind() == AlarmKind::Weekly && !input.weekdayText.isEmpty() &&
+      !kWeekdays.contains(input.weekdayText)) {
     lines[1] = editortext::kWeekdayWrong;
   }
   if (!allPresent({wholeInteger(input.hourText), wholeInteger(input.minuteText)})) {
@@ -60,8 +67,8 @@ void checkStorable(const TimerInput& input, std::array<QString, 4>& lines) {
 TimerCheck checkTimerInput(const TimerInput& input, const QDateTime& now) {
   TimerCheck check;
   auto& lines = check.InputErrors;
-  switch (input.kind()) {
-    case 0: {
+  switch (input.alarmKind()) {
+    case AlarmKind::Once: {
       const auto y = wholeInteger(input.yearText);
       const auto m = wholeInteger(input.monthText);
       const auto d = wholeInteger(input.dayText);
@@ -73,10 +80,10 @@ TimerCheck checkTimerInput(const TimerInput& input, const QDateTime& now) {
       lines[1] = editortext::kDateWrong;
       break;
     }
-    case 1:
+    case AlarmKind::Weekly:
       if (!kWeekdays.contains(input.weekdayText)) lines[1] = editortext::kWeekdayWrong;
       break;
-    default:
+    case AlarmKind::Daily:
       break;
   }
 
@@ -108,18 +115,18 @@ TimerRecord timerRecordFrom(const TimerInput& input) {
   };
   const Field empty = Field::text(QString());
   TimerRecord record{Field::text(input.title),
-                     Field::text(QString::number(input.kind())),
+                     TimerView::kindField(input.alarmKind()),
                      empty,
                      empty,
                      empty,
                      number(input.hourText),
                      number(input.minuteText),
                      Field::text(input.picture)};
-  if (input.kind() == 0) {
+  if (input.alarmKind() == AlarmKind::Once) {
     record.TimerYearOrWeekday = number(input.yearText);
     record.TimerMonth = number(input.monthText);
     record.TimerDay = number(input.dayText);
-  } else if (input.kind() == 1) {
+  } else if (input.alarmKind() == AlarmKind::Weekly) {
     record.TimerYearOrWeekday = Field::text(input.weekdayText);
   }
   return record;
@@ -142,7 +149,7 @@ EditorResult addTimer(const QString& dataFile, const TimerInput& input, const QD
 }
 
 EditorResult deleteTimer(const QString& dataFile, const TimerInput& input) {
-  const QString kind = QString::number(input.kind());
+  const AlarmKind kind = input.alarmKind();
   EditorResult result;
   RewriteSteps steps;
   // Only timers of the kind the editor shows are deleted: a daily and a once-only timer may
@@ -151,7 +158,7 @@ EditorResult deleteTimer(const QString& dataFile, const TimerInput& input) {
   const bool kindKnown = input.kindIndex >= 0;
   steps.timer = [&](const TimerRecord& record, RecordSink& sink) {
     if (record.TimerTitle.toText() == input.title &&
-        (!kindKnown || record.TimerKind.toText() == kind) &&
+        (!kindKnown || TimerView(record).kindByText() == kind) &&
         fieldsMatch(record, kind, input.yearText, input.monthText, input.dayText, input.weekdayText,
                     input.hourText, input.minuteText)) {
       result.matched = true;
@@ -179,8 +186,10 @@ EditorResult updateTimer(const QString& dataFile, const TimerInput& input,
   RewriteSteps steps;
   steps.timer = [&](const TimerRecord& record, RecordSink& sink) {
     if (!result.matched && record.TimerTitle.toText() == input.title &&
-        fieldsMatch(record, record.TimerKind.toText(), snapshot[4], snapshot[5], snapshot[6],
-                    snapshot[7], snapshot[8], snapshot[9])) {
+        fieldsMatch(record, TimerView(record).kindByText(), snapshot[SnapshotTimerYear],
+                    snapshot[SnapshotTimerMonth], snapshot[SnapshotTimerDay],
+                    snapshot[SnapshotTimerWeekday], snapshot[SnapshotTimerHour],
+                    snapshot[SnapshotTimerMinute])) {
       result.matched = true;
       sink.write(replacement);
       return;
@@ -188,6 +197,6 @@ EditorResult updateTimer(const QString& dataFile, const TimerInput& input,
     sink.write(record);
   };
   finishRewrite(result, rewriteDataFile(dataFile, steps), QStringLiteral("タイマーを更新"));
-  if (result.matched) result.TimerImageFile = snapshot[16];
+  if (result.matched) result.TimerImageFile = snapshot[SnapshotPictureAfterUpdate];
   return result;
 }

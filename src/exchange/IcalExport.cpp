@@ -8,11 +8,11 @@
 #include "shared/DateFormat.h"
 #include "store/AtomicFile.h"
 #include "store/DataFileScan.h"
+#include "store/TimerView.h"
 
 namespace {
 
-const QString kWeekdayKanji = QStringLiteral("月火水木金土日");  // Monday first
-constexpr const char* kByDay[] = {"MO", "TU", "WE", "TH", "FR", "SA", "SU"};
+constexpr const char* kByDay[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};  // Sunday first
 
 // The zone timers are written in: a zone libical has a definition of (written with its
 // VTIMEZONE under its plain IANA name), UTC, or none (times without zone, read as local).
@@ -68,11 +68,34 @@ QByteArray uidFor(const char* kind, const QByteArray& line, QHash<QByteArray, in
          QByteArray::number(occurrence) + "@yotenna";
 }
 
-std::optional<int> numberIn(const QString& text, int low, int high) {
-  bool ok = false;
-  const int value = text.trimmed().toInt(&ok);
-  if (!ok || value < low || value > high) return std::nullopt;
-  return value;
+// When a timer's series starts and how it repeats, or why it cannot be written.
+struct TimerSeries {
+  QDate start;
+  QByteArray rule;  // empty for a once-only timer
+  QString problem;
+};
+
+TimerSeries seriesOf(const TimerView& timer, const QDate& today) {
+  const std::optional<AlarmKind> kind = timer.kindByText();
+  if (!kind) return {{}, {}, QStringLiteral("タイマーの種類を読めません")};
+  switch (*kind) {
+    case AlarmKind::Once: {
+      const std::optional<QDate> date = timer.exportDate();
+      if (!date) return {{}, {}, QStringLiteral("日付を読めません")};
+      return {*date, {}, {}};
+    }
+    case AlarmKind::Weekly: {
+      const std::optional<int> weekday = timer.weekday();
+      if (!weekday) return {{}, {}, QStringLiteral("曜日を読めません")};
+      // The series starts with the first such weekday from today on.
+      return {today.addDays((*weekday - today.dayOfWeek() % 7 + 7) % 7),
+              QByteArray("FREQ=WEEKLY;BYDAY=") + kByDay[*weekday],
+              {}};
+    }
+    case AlarmKind::Daily:
+      break;
+  }
+  return {today, "FREQ=DAILY", {}};
 }
 
 class Exporter {
@@ -173,51 +196,26 @@ void Exporter::add(const ScheduleRecord& record, const QByteArray& givenUid) {
 
 void Exporter::add(const TimerRecord& record, const QByteArray& givenUid) {
   const QString title = record.TimerTitle.toText();
-  const QString kind = record.TimerKind.toText();
   const QByteArray uid =
       givenUid.isEmpty() ? uidFor("timer", encodeLine(record.fields()), seen_) : givenUid;
   const QString label = QStringLiteral("「%1」（タイマー）").arg(title);
-  const auto hour = numberIn(record.TimerHour.toText(), 0, 23);
-  const auto minute = numberIn(record.TimerMinute.toText(), 0, 59);
-  if (!hour || !minute) {
+  const TimerView timer(record);
+  const std::optional<QTime> time = timer.exportTime();
+  if (!time) {
     result_.notExported << ExchangeIssue{label, QStringLiteral("時刻を読めません")};
     return;
   }
-  const QTime time(*hour, *minute);
-  const QDate today = options_.now.date();
-  QDate date;
-  QByteArray rule;
-  if (kind == u"0") {
-    const auto year = numberIn(record.TimerYearOrWeekday.toText(), 1, 9999);
-    const auto month = numberIn(record.TimerMonth.toText(), 1, 12);
-    const auto day = numberIn(record.TimerDay.toText(), 1, 31);
-    if (year && month && day) date = QDate(*year, *month, *day);
-    if (!date.isValid()) {
-      result_.notExported << ExchangeIssue{label, QStringLiteral("日付を読めません")};
-      return;
-    }
-  } else if (kind == u"1") {
-    const qsizetype index = kWeekdayKanji.indexOf(record.TimerYearOrWeekday.toText());
-    if (record.TimerYearOrWeekday.toText().size() != 1 || index < 0) {
-      result_.notExported << ExchangeIssue{label, QStringLiteral("曜日を読めません")};
-      return;
-    }
-    // The series starts with the first such weekday from today on.
-    date = today.addDays((index + 1 - today.dayOfWeek() + 7) % 7);
-    rule = QByteArray("FREQ=WEEKLY;BYDAY=") + kByDay[index];
-  } else if (kind == u"2") {
-    date = today;
-    rule = "FREQ=DAILY";
-  } else {
-    result_.notExported << ExchangeIssue{label, QStringLiteral("タイマーの種類を読めません")};
+  const TimerSeries series = seriesOf(timer, options_.now.date());
+  if (!series.problem.isEmpty()) {
+    result_.notExported << ExchangeIssue{label, series.problem};
     return;
   }
 
   icalcomponent* event = newEvent(uid, title);
-  icalcomponent_add_property(event, zonedStart(date, time));
-  if (!rule.isEmpty()) {
+  icalcomponent_add_property(event, zonedStart(series.start, *time));
+  if (!series.rule.isEmpty()) {
     icalcomponent_add_property(
-        event, icalproperty_new_rrule(icalrecurrencetype_from_string(rule.constData())));
+        event, icalproperty_new_rrule(icalrecurrencetype_from_string(series.rule.constData())));
   }
   addX(event, ical::kTimerProperty, QStringLiteral("1"));
   const QString picture = record.TimerPicture.toText();

@@ -1,32 +1,19 @@
 #pragma once
 
 #include <QByteArray>
-#include <QDate>
-#include <QDateTime>
 #include <QList>
 #include <QString>
-#include <QTimeZone>
 #include <optional>
 
+#include "exchange/CalendarFile.h"
 #include "exchange/ExchangeIssue.h"
+#include "exchange/ImportOptions.h"
 #include "store/Record.h"
 
 // Reading an iCalendar file (RFC 5545) into records of the data file, through libical.
 // Nothing here touches the data file: the plan says what would be added, and ImportApply.h
-// adds it.
-
-struct ImportOptions {
-  // Once-only timers must lie after this moment.
-  QDateTime now;
-  // Times are converted to this zone; a time without zone is taken as a time of it.
-  QTimeZone localZone;
-  // A recurring event is added on its occurrences whose first day lies in these days.
-  QDate rangeFirst;
-  QDate rangeLast;
-};
-
-// now, the machine's zone, and occurrences from today to the same day a year later.
-ImportOptions defaultImportOptions(const QDateTime& now);
+// adds it. In three parts: IcalReading.h parses the file, IcalOccurrences.h finds when each
+// item occurs, IcalImport.cpp turns the occurrences into records.
 
 struct ImportPlan {
   // Set when the file as a whole is refused (not iCalendar, or broken): the reason, with the
@@ -47,14 +34,6 @@ struct ImportPlan {
 
 // Maps the parsed file onto records. Never fails: what cannot be read is a refusal or an issue.
 ImportPlan planImport(const QByteArray& icsBytes, const ImportOptions& options);
-
-// The bytes of a calendar file, or why it is refused: a file that cannot be read, is no
-// regular file or is too large to be a calendar is not read at all.
-struct CalendarFile {
-  QByteArray bytes;
-  std::optional<QString> refusal;
-};
-CalendarFile readCalendarFile(const QString& path);
 
 // readCalendarFile, then planImport.
 ImportPlan planImportFile(const QString& path, const ImportOptions& options);

@@ -2,16 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 
+#include "store/RegularFile.h"
 #include "store/SystemError.h"
-
-#ifndef Q_OS_WIN
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -72,37 +66,16 @@ inline bool parseField(const char* begin, const char* end, bool atEof,
 DataFileReader::DataFileReader(QString path) : path_(std::move(path)), file_(path_) {}
 
 bool DataFileReader::open() {
-#ifndef Q_OS_WIN
-  // Only a regular file is read: a named pipe would block the program until someone writes
-  // into it, a device such as /dev/zero never ends. Opening without blocking and asking the
-  // open file what it is tells them apart before anything is read.
-  const int fd = ::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return fail(describeSystemError(errno));
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    const int code = errno;
-    ::close(fd);
-    return fail(S_ISDIR(info.st_mode) ? describeSystemError(EISDIR)
-                : info.st_mode != 0   ? kNotRegularFile
-                                      : describeSystemError(code));
+  // Only a regular file is read. The reader keeps its own buffer: QFile's would only copy every
+  // byte once more.
+  const RegularFileOpening opening = openRegularFile(file_, path_, QIODevice::Unbuffered);
+  if (!opening.opened()) {
+    if (opening.outcome == RegularFileOpening::Outcome::NotRegular) return fail(kNotRegularFile);
+    return fail(opening.systemError != 0 ? describeSystemError(opening.systemError)
+                                         : file_.errorString());
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  fileSize_ = info.st_size;
-  // The reader keeps its own buffer: QFile's would only copy every byte once more.
-  if (!file_.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    return fail(file_.errorString());
-  }
+  fileSize_ = opening.size;
   return true;
-#else
-  errno = 0;
-  if (!file_.open(QIODevice::ReadOnly)) {
-    const int code = errno;
-    return fail(code != 0 ? describeSystemError(code) : file_.errorString());
-  }
-  fileSize_ = file_.size();
-  return true;
-#endif
 }
 
 bool DataFileReader::fill() {

@@ -8,6 +8,7 @@
 #include "store/DataFileReader.h"
 #include "store/Rewrite.h"
 #include "store/SystemError.h"
+#include "store/TimerView.h"
 
 long long timerMoment(long long year, long long month, long long day, long long hour,
                       long long minute) {
@@ -24,13 +25,6 @@ long long valueOf(QByteArrayView raw) { return integerValue(textOf(raw)); }
 bool isSet(QByteArrayView raw) {
   if (raw.size() == 1 && (raw[0] == '0' || raw[0] == '1')) return raw[0] == '1';
   return Field{raw.toByteArray(), false}.isSet();
-}
-
-// A kind that reads as the number 0. Other kinds, unknown ones included, are never purged.
-bool isOnceOnly(QByteArrayView kind) {
-  if (kind.size() == 1) return kind[0] == '0';
-  const QString text = textOf(kind);
-  return isWholeNumber(text) && numericValue(text) == 0.0;
 }
 
 // The rules of the tidy-up, for the read-only pass and the rewrite alike.
@@ -76,7 +70,8 @@ class PurgeRules {
   }
   bool dropsTimer(QByteArrayView kind, QByteArrayView year, QByteArrayView month,
                   QByteArrayView day, QByteArrayView hour, QByteArrayView minute) const {
-    if (!isOnceOnly(kind)) return false;
+    // Only a kind that converts to the number 0; unknown kinds are never purged.
+    if (!TimerView::kindIsZeroByNumber(kind)) return false;
     return timerMoment(valueOf(year), valueOf(month), valueOf(day), valueOf(hour),
                        valueOf(minute)) < nowMoment_;
   }

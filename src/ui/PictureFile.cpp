@@ -1,20 +1,11 @@
 #include "ui/PictureFile.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 
+#include "store/RegularFile.h"
 #include "store/SystemError.h"
-
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
 
 namespace {
 
@@ -30,49 +21,27 @@ QString notAFile(const QString& path) {
 }
 
 // Opens the file for reading when it is a regular file, never waiting for a writer or a device.
-bool openRegularFile(const QString& path, QFile& file, QString* error) {
-#ifdef Q_OS_UNIX
-  const int descriptor =
-      ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (descriptor < 0) {
-    const int code = errno;
-    *error = code == ENOENT || code == ENOTDIR
-                 ? notFound(path)
-                 : QStringLiteral("画像ファイル%1を開けません（%2）")
-                       .arg(quotedPath(path), describeSystemError(code));
-    return false;
+bool openPicture(const QString& path, QFile& file, QString* error) {
+  using Outcome = RegularFileOpening::Outcome;
+  const RegularFileOpening opening = openRegularFile(file, path);
+  switch (opening.outcome) {
+    case Outcome::Opened:
+      return true;
+    case Outcome::Missing:
+      *error = notFound(path);
+      return false;
+    case Outcome::Folder:
+    case Outcome::NotRegular:
+      *error = notAFile(path);
+      return false;
+    case Outcome::Failed:
+      break;
   }
-  struct stat info {};
-  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(descriptor);
-    *error = notAFile(path);
-    return false;
-  }
-  // A regular file never blocks, so the flag left on the descriptor changes nothing.
-  if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(descriptor);
-    *error = QStringLiteral("画像ファイル%1を開けません").arg(quotedPath(path));
-    return false;
-  }
-  return true;
-#else
-  const QFileInfo info(path);
-  if (!info.exists()) {
-    *error = notFound(path);
-    return false;
-  }
-  if (!info.isFile()) {
-    *error = notAFile(path);
-    return false;
-  }
-  file.setFileName(path);
-  if (!file.open(QIODevice::ReadOnly)) {
-    *error = QStringLiteral("画像ファイル%1を開けません（%2）")
-                 .arg(quotedPath(path), file.errorString());
-    return false;
-  }
-  return true;
-#endif
+  *error = opening.systemError != 0
+               ? QStringLiteral("画像ファイル%1を開けません（%2）")
+                     .arg(quotedPath(path), describeSystemError(opening.systemError))
+               : QStringLiteral("画像ファイル%1を開けません").arg(quotedPath(path));
+  return false;
 }
 
 }  // namespace
@@ -81,7 +50,7 @@ bool readPictureFile(const QString& path, const QSize& shownSize, QImage* pictur
   *picture = QImage();
   if (path.isEmpty()) return true;
   QFile file;
-  if (!openRegularFile(path, file, error)) return false;
+  if (!openPicture(path, file, error)) return false;
 
   QImageReader reader(&file);
   const QSize size = reader.size();

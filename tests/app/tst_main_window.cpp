@@ -21,10 +21,10 @@
 
 #include "alarm/widgets/AlarmController.h"
 #include "alarm/widgets/AlarmPopup.h"
-#include "app/DateDialog.h"
-#include "app/HolidayCalendar.h"
 #include "app/MainWindow.h"
 #include "calendar/DateNavigation.h"
+#include "calendar/widgets/DateDialog.h"
+#include "calendar/widgets/HolidayCalendar.h"
 #include "editor/widgets/EditorWindow.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -1075,6 +1075,70 @@ class MainWindowTest : public QObject {
     QVERIFY(more);
     QCOMPARE(QAccessible::queryAccessibleInterface(more)->text(QAccessible::Name),
              "ツールバーの残りのボタン");
+  }
+
+  void eachButtonIsNamedAndTippedWithItsMenuItemsKey_data() {
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("tip");
+    QTest::addColumn<QString>("menuItem");  // the item of the same command, if it has one
+    QTest::newRow("1") << 1 << "新規作成"
+                       << "新しいデータファイルを作ります（Ctrl+Q）"
+                       << "new";
+    QTest::newRow("2") << 2 << "既存のデータを開く"
+                       << "既にあるデータファイルを開きます（Ctrl+A）"
+                       << "open";
+    QTest::newRow("4") << 4 << "選択した日に予定を追加"
+                       << "選択した日の予定を編集画面で追加します（Ctrl+N）"
+                       << "tuika";
+    QTest::newRow("6") << 6 << "一年前へ"
+                       << "一年前の同じ日を表示します（Ctrl+C）"
+                       << "henka5";
+    QTest::newRow("7") << 7 << "一ヶ月前へ"
+                       << "一ヶ月前の同じ日を表示します（Ctrl+D）"
+                       << "henka3";
+    QTest::newRow("8") << 8 << "一日前へ"
+                       << "前の日を表示します（Ctrl+E）"
+                       << "henka1";
+    QTest::newRow("9") << 9 << "年月日指定"
+                       << "年月日を指定して表示します（Ctrl+T）"
+                       << "henka7";
+    QTest::newRow("10") << 10 << "一日後へ"
+                        << "次の日を表示します（Ctrl+R）"
+                        << "henka2";
+    QTest::newRow("11") << 11 << "一ヵ月後へ"
+                        << "一ヵ月後の同じ日を表示します（Ctrl+F）"
+                        << "henka4";
+    QTest::newRow("12") << 12 << "一年後へ"
+                        << "一年後の同じ日を表示します（Ctrl+V）"
+                        << "henka6";
+    QTest::newRow("14") << 14 << "検索"
+                        << "予定を検索します（Ctrl+Y）"
+                        << "kensa";
+    QTest::newRow("16") << 16 << "テキストエディタを起動"
+                        << "テキストエディタを起動します"
+                        << "";
+    QTest::newRow("17") << 17 << "ファイルブラウザを起動"
+                        << "ホームフォルダをファイルブラウザで開きます"
+                        << "";
+    QTest::newRow("18") << 18 << "ペイントソフトを起動"
+                        << "ペイントソフトを起動します"
+                        << "";
+  }
+
+  void eachButtonIsNamedAndTippedWithItsMenuItemsKey() {
+    QFETCH(int, position);
+    QFETCH(QString, name);
+    QFETCH(QString, tip);
+    QFETCH(QString, menuItem);
+    Fixture f(kMarkerLine, QDate(2001, 5, 3));
+    QAction* button = f.action(QStringLiteral("Toolbar1(%1)").arg(position).toLatin1());
+    QVERIFY(button);
+    QCOMPARE(button->toolTip(), tip);
+    QCOMPARE(f.find<QToolBar>("Toolbar1")->widgetForAction(button)->accessibleName(), name);
+    if (menuItem.isEmpty()) return;
+    const QString key = f.action(menuItem.toLatin1())->shortcut().toString();
+    QVERIFY2(tip.endsWith(QStringLiteral("（%1）").arg(key)), qPrintable(key));
   }
 
   void dateDialogClosesWithEsc() {

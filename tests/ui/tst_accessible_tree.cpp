@@ -20,10 +20,10 @@
 #include <memory>
 
 #include "alarm/widgets/AlarmPopup.h"
-#include "app/DateDialog.h"
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
 #include "app/StatusIcon.h"
+#include "calendar/widgets/DateDialog.h"
 #include "dialogs/widgets/SearchWindow.h"
 #include "dialogs/widgets/UsageHelpWindow.h"
 #include "dialogs/widgets/VersionWindow.h"

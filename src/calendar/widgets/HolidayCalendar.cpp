@@ -1,4 +1,4 @@
-#include "app/HolidayCalendar.h"
+#include "calendar/widgets/HolidayCalendar.h"
 
 #include <QAbstractItemView>
 #include <QHBoxLayout>
@@ -10,11 +10,9 @@
 #include <array>
 
 #include "calendar/Holidays.h"
-#include "shared/Rgb.h"
+#include "calendar/widgets/CalendarColors.h"
 
 namespace {
-
-QColor toColor(const Rgb& rgb) { return QColor(rgb.red, rgb.green, rgb.blue); }
 
 QColor weekdayTextColor(const QDate& date) {
   if (date.dayOfWeek() == Qt::Sunday) return toColor(colors::kRed);

@@ -1,10 +1,10 @@
-#include "app/DateDialog.h"
+#include "calendar/widgets/DateDialog.h"
 
 #include <QDateEdit>
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/HolidayCalendar.h"
+#include "calendar/widgets/HolidayCalendar.h"
 #include "ui/UiSupport.h"
 
 DateDialog::DateDialog(AppContext& context, MainViews& views, QWidget* parent)
