@@ -11,6 +11,7 @@
 #include "ui/MainViews.h"
 
 class AlarmController;
+class SyncController;
 class DayListPanel;
 class MonthGridPanel;
 class TimerListPanel;
@@ -65,6 +66,8 @@ class MainWindow : public QMainWindow, public MainViews {
   void clearPendingFailure() { pendingFailure_.clear(); }
 
   AlarmController* alarms() const { return alarms_; }
+  // When the data file in use is synced with its CalDAV calendar.
+  SyncController* syncController() const { return sync_; }
 
   // The state of the new and open dialogs; its first use of a run selects today.
   FileDialogState& fileDialog() { return fileDialogs_.state(); }
@@ -112,5 +115,6 @@ class MainWindow : public QMainWindow, public MainViews {
   QAction* startAtLogin_ = nullptr;
   QTimer* clockTimer_ = nullptr;  // Timer1
   AlarmController* alarms_ = nullptr;
+  SyncController* sync_ = nullptr;
   QString pendingFailure_;
 };
