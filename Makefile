@@ -111,6 +111,7 @@ bench: setup-test build
 	  $(BUILD)/bench-data/b1000000.dat
 	rm -rf $(BUILD)/bench-data
 	bash scripts/bench_shared_extents.sh $(BUILD)/bench/bench_operations $(CURDIR)/$(BUILD)
+	dbus-run-session -- $(BUILD)/bench/bench_sync $(BUILD)/src/yotenna
 
 screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD) $(SCALE)

@@ -24,7 +24,8 @@ run_packages=(
 # a private D-Bus session for the status icon and the alarm notifications, a notification
 # daemon (dunst) for their picture, a tray for the icon's picture, the fault-injection
 # tools, the sanitizer and fuzzer runtimes, the format and layer checks; xdotool and GNU time
-# drive and measure the real program in the benchmark.
+# drive and measure the real program in the benchmark. The sync tests run a CalDAV server
+# (Radicale), vdirsyncer, a keyring's Secret Service and python3-caldav as the phone.
 test_packages=(
   xvfb x11-apps imagemagick openbox trayer xdotool time
   dbus-daemon dbus-bin dunst
@@ -33,6 +34,7 @@ test_packages=(
   clang-format
   python3
   python3-icalendar
+  vdirsyncer libsecret-tools gnome-keyring radicale python3-caldav
   python3-ephem
 )
 

@@ -29,6 +29,7 @@
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
 #include "exchange/widgets/ExchangeCommands.h"
+#include "exchange/widgets/SyncController.h"
 #include "store/Status.h"
 #include "ui/Accessibility.h"
 #include "ui/CaptionLabel.h"
@@ -67,6 +68,9 @@ QList<Command> MainWindow::commandTable() {
       {"File", "icalExport", "iCalendar に書き出す…", "", [this] { ExportCalendar(context_); }},
       {"File", "icalImport", "iCalendar を読み込む…", "",
        [this] { ImportCalendar(context_, *this, this); }},
+      {"File", "S7", nullptr},
+      {"File", "syncSetup", "同期の設定…", "", [this] { sync_->openSetup(this); }},
+      {"File", "syncNow", "今すぐ同期", "", [this] { sync_->syncNow(); }},
       {"File", "S5", nullptr},
       // No key: every Ctrl+letter the menus could take is in use or spoken for.
       {"File", "autostart", "ログイン時に起動する", "",
@@ -124,6 +128,7 @@ MainWindow::MainWindow(AppContext& context)
   setWindowTitle(mainWindowCaption());
   makeFixedWindow(this, true);
 
+  sync_ = new SyncController(context_, *this, this);
   client_ = new QWidget(this);
   client_->setObjectName(QStringLiteral("Form2.client"));
   setCentralWidget(client_);
@@ -178,6 +183,11 @@ void MainWindow::createMenus() {
     markItems_[i] = findChild<QAction*>(QStringLiteral("koyomi(%1)").arg(i));
     markItems_[i]->setChecked((context_.shownMarks & kMarkKinds[i]) != 0);
   }
+
+  // Without vdirsyncer the sync's items say what to install.
+  const QString missing = missingSyncPrograms();
+  findChild<QAction*>(QStringLiteral("syncSetup"))->setText(syncui::setupCaption(missing));
+  findChild<QAction*>(QStringLiteral("syncNow"))->setText(syncui::syncNowCaption(missing));
 
   startAtLogin_ = findChild<QAction*>(QStringLiteral("autostart"));
   startAtLogin_->setToolTip(QStringLiteral("ログインしたときにこのデータで Yotenna を起動します"));

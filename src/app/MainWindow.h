@@ -12,6 +12,7 @@
 #include "ui/MainViews.h"
 
 class AlarmController;
+class SyncController;
 class DayListPanel;
 class MonthGridPanel;
 class TimerListPanel;
@@ -70,6 +71,8 @@ class MainWindow : public QMainWindow, public MainViews {
   void clearPendingFailure() { pendingFailure_.clear(); }
 
   AlarmController* alarms() const { return alarms_; }
+  // When the data file in use is synced with its CalDAV calendar.
+  SyncController* syncController() const { return sync_; }
 
   // The state of the new and open dialogs; its first use of a run selects today.
   FileDialogState& fileDialog() { return fileDialogs_.state(); }
@@ -122,5 +125,6 @@ class MainWindow : public QMainWindow, public MainViews {
   QSet<int> preparedYears_;
   QTimer* clockTimer_ = nullptr;  // Timer1
   AlarmController* alarms_ = nullptr;
+  SyncController* sync_ = nullptr;
   QString pendingFailure_;
 };

@@ -11,6 +11,7 @@
 #include "app/MainWindow.h"
 #include "app/StartupWindow.h"
 #include "app/StatusIcon.h"
+#include "exchange/widgets/SyncController.h"
 #include "store/DataFileScan.h"
 #include "store/SystemError.h"
 
@@ -103,6 +104,13 @@ void Program::handOver(bool opened) {
   if (!main_) {
     main_ = new MainWindow(context_);
     statusIcon_ = StatusIcon::createWhereAvailable(context_, *main_);
+    if (statusIcon_) {
+      SyncController* sync = main_->syncController();
+      StatusIcon* icon = statusIcon_;
+      QObject::connect(sync, &SyncController::statusChanged, icon,
+                       [sync, icon] { icon->setSyncStatus(sync->statusText()); });
+      icon->setSyncStatus(sync->statusText());
+    }
   }
   main_->show();
   if (!opened) {

@@ -66,5 +66,13 @@ void StatusIcon::refresh() {
   const QDateTime now = context_.platform.now();
   refreshedMinute_ = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute()));
   const NextTimerResult next = findNextTimer(context_.state.CurrentDataFile, now);
-  tray_->setToolTip(next.status ? nextTimerText(next.next) : next.status.message());
+  QString tip = next.status ? nextTimerText(next.next) : next.status.message();
+  if (!syncStatus_.isEmpty()) tip += u'\n' + syncStatus_;
+  tray_->setToolTip(tip);
+}
+
+void StatusIcon::setSyncStatus(const QString& text) {
+  if (text == syncStatus_) return;
+  syncStatus_ = text;
+  refresh();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The program's icon in the desktop's tray (a StatusNotifierItem on Linux desktops) while the
 // main window is open: its tooltip names the timer that rings next, a click brings the main
-// window to the front, and its menu offers 表示 and 終了.
+// window to the front, and its menu offers 表示 and 終了. The tooltip also says when the data
+// file was last synced and why the last sync failed.
 
 #include <QDateTime>
 #include <QObject>
@@ -30,6 +31,8 @@ class StatusIcon : public QObject {
   // Reads the timers of the data file in use again and rewrites the tooltip. The timer list
   // calls it whenever it reloads; the icon calls it itself at each new minute.
   void refresh();
+  // The last sync's time and any error, under the next timer; empty for none.
+  void setSyncStatus(const QString& text);
 
  private:
   void showMainWindow();
@@ -41,4 +44,5 @@ class StatusIcon : public QObject {
   QSystemTrayIcon* tray_ = nullptr;
   QTimer* minuteTimer_ = nullptr;
   QDateTime refreshedMinute_;
+  QString syncStatus_;
 };

@@ -5,6 +5,7 @@
 #include "app/DesktopPlatform.h"
 #include "app/Program.h"
 #include "app/QtPlatformChoice.h"
+#include "app/SyncCommandLine.h"
 #include "shared/Version.h"
 #include "ui/Accessibility.h"
 #include "ui/AppContext.h"
@@ -12,6 +13,8 @@
 #include "ui/UiSupport.h"
 
 int main(int argc, char* argv[]) {
+  // --sync and --sync-setup run without a window.
+  if (const std::optional<int> status = runSyncCommandLine(argc, argv)) return *status;
   // Before the application connects to the display: on GNOME's Wayland session, Xwayland.
   chooseQtPlatform();
   QApplication app(argc, argv);

@@ -115,8 +115,9 @@ class Exporter {
     if (withZone) addZone();
   }
 
-  void add(const ScheduleRecord& record);
-  void add(const TimerRecord& record);
+  // uid: the item's UID; empty for one made from the record's line.
+  void add(const ScheduleRecord& record, const QByteArray& uid = {});
+  void add(const TimerRecord& record, const QByteArray& uid = {});
   QByteArray text() const { return ical::take(icalcomponent_as_ical_string_r(calendar_.get())); }
 
  private:
@@ -165,10 +166,11 @@ icalproperty* Exporter::zonedStart(const QDate& date, const QTime& time) {
   return start;
 }
 
-void Exporter::add(const ScheduleRecord& record) {
+void Exporter::add(const ScheduleRecord& record, const QByteArray& givenUid) {
   const QString dateText = record.EntryDate.toText();
   const QString subject = record.Subject.toText();
-  const QByteArray uid = uidFor("entry", encodeLine(record.fields()), seen_);
+  const QByteArray uid =
+      givenUid.isEmpty() ? uidFor("entry", encodeLine(record.fields()), seen_) : givenUid;
   const std::optional<QDate> date = parseDateText(dateText);
   if (!date || !date->isValid() || date->year() < 1 || date->year() > 9999) {
     result_.notExported << ExchangeIssue{QStringLiteral("「%1」（%2）").arg(subject, dateText),
@@ -192,9 +194,10 @@ void Exporter::add(const ScheduleRecord& record) {
   ++result_.entries;
 }
 
-void Exporter::add(const TimerRecord& record) {
+void Exporter::add(const TimerRecord& record, const QByteArray& givenUid) {
   const QString title = record.TimerTitle.toText();
-  const QByteArray uid = uidFor("timer", encodeLine(record.fields()), seen_);
+  const QByteArray uid =
+      givenUid.isEmpty() ? uidFor("timer", encodeLine(record.fields()), seen_) : givenUid;
   const QString label = QStringLiteral("「%1」（タイマー）").arg(title);
   const TimerView timer(record);
   const std::optional<QTime> time = timer.exportTime();
@@ -250,6 +253,26 @@ ExportResult exportCalendar(const QString& dataFile, const ExportOptions& option
   for (const ScheduleRecord& record : schedules) exporter.add(record);
   for (const TimerRecord& record : timers) exporter.add(record);
   result.ics = exporter.text();
+  return result;
+}
+
+ExportResult exportItem(const ScheduleRecord& record, const QByteArray& uid,
+                        const ExportOptions& options) {
+  ical::quietErrors();
+  ExportResult result;
+  Exporter exporter(options, result, false);
+  exporter.add(record, uid);
+  if (result.entries + result.timers > 0) result.ics = exporter.text();
+  return result;
+}
+
+ExportResult exportItem(const TimerRecord& record, const QByteArray& uid,
+                        const ExportOptions& options) {
+  ical::quietErrors();
+  ExportResult result;
+  Exporter exporter(options, result, true);
+  exporter.add(record, uid);
+  if (result.entries + result.timers > 0) result.ics = exporter.text();
   return result;
 }
 

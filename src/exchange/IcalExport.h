@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "exchange/ExchangeIssue.h"
+#include "store/Record.h"
 #include "store/Status.h"
 
 // Writing the records of a data file as one iCalendar file (RFC 5545), through libical:
@@ -31,6 +32,14 @@ struct ExportResult {
 };
 
 ExportResult exportCalendar(const QString& dataFile, const ExportOptions& options);
+
+// One record as a calendar of its own, its event under the UID given (an item of a folder
+// that vdirsyncer keeps in step with a CalDAV server). ics stays empty when the record cannot
+// be written; notExported says why.
+ExportResult exportItem(const ScheduleRecord& record, const QByteArray& uid,
+                        const ExportOptions& options);
+ExportResult exportItem(const TimerRecord& record, const QByteArray& uid,
+                        const ExportOptions& options);
 
 // Replaces (or creates) the file at path with the calendar, never leaving half a file.
 Status writeCalendarFile(const QString& path, const QByteArray& ics);

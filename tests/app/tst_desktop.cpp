@@ -264,8 +264,8 @@ class DesktopTest : public QObject {
     const QList<QAction*> file = main->menuBar()->actions().value(0)->menu()->actions();
     QStringList names;
     for (const QAction* action : file) names << action->objectName();
-    QCOMPARE(names, QStringList({"new", "open", "tuika", "S1", "icalExport", "icalImport", "S5",
-                                 "autostart", "S6", "end"}));
+    QCOMPARE(names, QStringList({"new", "open", "tuika", "S1", "icalExport", "icalImport", "S7",
+                                 "syncSetup", "syncNow", "S5", "autostart", "S6", "end"}));
 
     item->trigger();
     QVERIFY(item->isChecked());

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProcess>
@@ -38,6 +39,7 @@
 #include "exchange/IcalImport.h"
 #include "exchange/ImportApply.h"
 #include "exchange/widgets/ImportConfirmDialog.h"
+#include "exchange/widgets/SyncSetupDialog.h"
 #include "store/Cp932.h"
 #include "support/FakePlatform.h"
 #include "support/TestFiles.h"
@@ -303,6 +305,41 @@ int main(int argc, char* argv[]) {
                                 QDate(2002, 5, 3), recount, &main);
     confirm.show();
     shoot(folder, "import-confirm", {&confirm});
+  }
+
+  // The sync: its setup window with the last sync's error, the error a 今すぐ同期 shows, and
+  // the message of a conflict. The settings go to folders of the run's own.
+  {
+    QTemporaryDir syncHome;
+    qputenv("XDG_CONFIG_HOME", syncHome.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", syncHome.filePath(QStringLiteral("data")).toLocal8Bit());
+    const QString dataFile = state.CurrentDataFile;
+    (void)writeSyncSettings(syncPathsFor(dataFile),
+                            SyncSettings{QStringLiteral("http://cal.example.org/remote.php/dav/"),
+                                         QStringLiteral("hanako"), QStringLiteral("personal")});
+    const QString error = QStringLiteral(
+        "サーバー cal.example.org がユーザー名「hanako」とパスワードを受け付けません。"
+        "ユーザー名とパスワードを確かめてください。データファイルもサーバーも変えていません。");
+    SyncSetupDialog setup(context, dataFile,
+                          QStringLiteral("最後の同期: 2001/05/03 07:30（失敗）\n") + error, &main);
+    setup.show();
+    shoot(folder, "sync-setup", {&setup});
+    setup.hide();
+
+    QMessageBox failed(QMessageBox::Warning, QStringLiteral("同期"),
+                       QStringLiteral("同期できませんでした。\n") + error, QMessageBox::Ok, &main);
+    failed.show();
+    shoot(folder, "sync-error", {&failed});
+    failed.hide();
+
+    QMessageBox conflict(QMessageBox::Warning, QStringLiteral("同期"),
+                         conflictMessage({QStringLiteral("「忘年会」（2001/12/20）")}),
+                         QMessageBox::Ok, &main);
+    conflict.show();
+    shoot(folder, "sync-conflict", {&conflict});
+    conflict.hide();
+    qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_DATA_HOME");
   }
 
   // The alarm pop-up: on time and late with a picture, a 16-character title, no picture.

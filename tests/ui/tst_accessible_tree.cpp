@@ -29,6 +29,7 @@
 #include "dialogs/widgets/VersionWindow.h"
 #include "editor/widgets/EditorWindow.h"
 #include "exchange/widgets/ImportConfirmDialog.h"
+#include "exchange/widgets/SyncSetupDialog.h"
 #include "support/AccessibleTree.h"
 #include "support/FakePlatform.h"
 #include "support/FakeViews.h"
@@ -176,6 +177,11 @@ const QList<WindowCase>& windowCases() {
          };
          return s.keep(new ImportConfirmDialog(QStringLiteral("/tmp/cal.ics"), QDate(2001, 5, 1),
                                                QDate(2002, 4, 30), recount));
+       }},
+      {"sync setup",
+       [](Session& s) -> QWidget* {
+         return s.keep(new SyncSetupDialog(s.context, QStringLiteral("/tmp/a.dat"),
+                                           QStringLiteral("最後の同期: 2001/05/03 07:30")));
        }},
       {"usage help",
        [](Session& s) -> QWidget* {
