@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QMenuBar>
 #include <QShortcut>
-#include <QThreadPool>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -33,6 +32,7 @@
 #include "store/Status.h"
 #include "ui/Accessibility.h"
 #include "ui/CaptionLabel.h"
+#include "ui/SecondTicks.h"
 #include "ui/UiSupport.h"
 
 namespace {
@@ -120,9 +120,6 @@ QList<Command> MainWindow::commandTable() {
 
 MainWindow::MainWindow(AppContext& context)
     : context_(context), fileDialogs_(context), commands_(commandTable()) {
-  // Its own pool, waited for when the window goes, before the marks' tables do.
-  marksWorker_ = new QThreadPool(this);
-  marksWorker_->setMaxThreadCount(1);
   initResources();
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(mainWindowCaption());
@@ -151,25 +148,11 @@ MainWindow::MainWindow(AppContext& context)
   alarms_ = new AlarmController(
       context_, *this, [this](const QString& text) { showClockText(text); }, this);
   connect(clockTimer_, &QTimer::timeout, alarms_, &AlarmController::tick);
-  connect(clockTimer_, &QTimer::timeout, this, &MainWindow::keepTicksOnTheSecond);
+  connect(clockTimer_, &QTimer::timeout, this, [this] { keepOnTheSecond(clockTimer_); });
   clockTimer_->setTimerType(Qt::PreciseTimer);
   clockTimer_->start();
-  keepTicksOnTheSecond();
+  keepOnTheSecond(clockTimer_);
   alarms_->tick();
-}
-
-void MainWindow::keepTicksOnTheSecond() {
-  // The ticks fall just after each whole second, so that an alarm rings at the start of its
-  // minute rather than anywhere in its first second.
-  constexpr int kTickInterval = 1000;
-  constexpr int kAfterTheSecond = 5;
-  constexpr int kSlack = 20;
-  const int into = QTime::currentTime().msec();
-  if (into > kSlack) {
-    clockTimer_->start(kTickInterval - into + kAfterTheSecond);
-  } else if (clockTimer_->interval() != kTickInterval) {
-    clockTimer_->start(kTickInterval);
-  }
 }
 
 void MainWindow::createMenus() {
@@ -269,7 +252,7 @@ void MainWindow::ShowDateHeading() {
   clampSelectedDay();
   dayPanel_->showHeading();
   gridPanel_->showMonthLayout();
-  prepareMarksAround(context_.state.SelYear);
+  if (context_.shownMarks != 0) marksAhead_.around(context_.state.SelYear);
 }
 
 void MainWindow::ShowDayHoliday() { dayPanel_->showHoliday(); }
@@ -378,17 +361,6 @@ void MainWindow::showMarks(int kind) {
       markItems_[item]->isChecked() ? context_.shownMarks | kind : context_.shownMarks & ~kind;
   if (context_.keepShownMarks) context_.keepShownMarks(context_.shownMarks);
   refreshDateViews();
-}
-
-void MainWindow::prepareMarksAround(int year) {
-  // A year's marks take tens of milliseconds the first time; the years before and after the
-  // shown one are computed on a worker thread, so that moving into them costs nothing.
-  if (context_.shownMarks == 0) return;
-  for (const int neighbour : {year - 1, year + 1}) {
-    if (preparedYears_.contains(neighbour) || !koyomi::covers(QDate(neighbour, 1, 1))) continue;
-    preparedYears_.insert(neighbour);
-    marksWorker_->start([neighbour] { koyomi::prepareYear(neighbour); });
-  }
 }
 
 void MainWindow::setDisplayMode(int mode) {

@@ -3,11 +3,11 @@
 // timer list): the menus and the toolbar with their commands, the clock, the display modes.
 
 #include <QMainWindow>
-#include <QSet>
 #include <array>
 
 #include "app/CommandTable.h"
 #include "app/DataFileCommands.h"
+#include "calendar/KoyomiPrefetch.h"
 #include "ui/AppContext.h"
 #include "ui/MainViews.h"
 
@@ -18,7 +18,6 @@ class MonthGridPanel;
 class TimerListPanel;
 class QAction;
 class QLabel;
-class QThreadPool;
 class QTimer;
 class QToolBar;
 class Status;
@@ -98,14 +97,12 @@ class MainWindow : public QMainWindow, public MainViews {
   void createPanels();
   void createClock();
   void showClockText(const QString& text);
-  void keepTicksOnTheSecond();
   void applyClientHeight(int windowHeightTwips);
   void clampSelectedDay();
   // The refresh sequences without the report at their end.
   void loadDateViews();  // heading, holiday, day list, month grid
   void loadViews();      // the same, then the timer list
   void noteFailure(const Status& status);
-  void prepareMarksAround(int year);
   void reportFailure();
 
   AppContext& context_;
@@ -121,8 +118,7 @@ class MainWindow : public QMainWindow, public MainViews {
   std::array<QAction*, 3> displayModes_{};
   QAction* startAtLogin_ = nullptr;
   std::array<QAction*, 3> markItems_{};
-  QThreadPool* marksWorker_ = nullptr;
-  QSet<int> preparedYears_;
+  KoyomiPrefetch marksAhead_;
   QTimer* clockTimer_ = nullptr;  // Timer1
   AlarmController* alarms_ = nullptr;
   SyncController* sync_ = nullptr;
