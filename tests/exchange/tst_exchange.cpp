@@ -590,6 +590,28 @@ for event in cal.walk('VEVENT'):
         << QStringList{u"歯医者|0|2025|04|15|09|30|"_qs, u"燃えるゴミの日|1|月|||07|00|"_qs,
                        u"燃えるゴミの日|1|木|||07|00|"_qs, u"レポート提出|0|2025|04|30|17|00|"_qs}
         << 1 << 2 << QStringList{u"「中止になった会議」（2025/04/20）: 取り消された予定です"_qs};
+    // Files made here in the shape other programs write (README.md): empty texts, folded lines,
+    // zones, X- properties; an empty property that takes no text is skipped and named.
+    QTest::newRow("shaped like Google Calendar")
+        << u"made_google.ics"_qs << kNow << QDate(2025, 4, 30)
+        << QStringList{u"2025/04/10|定例会議||0|0"_qs, u"2025/04/15|有給休暇||0|0"_qs}
+        << QStringList{u"定例会議|0|2025|04|10|09|50|"_qs} << 0 << 0 << QStringList();
+    QTest::newRow("shaped like Thunderbird") << u"made_thunderbird.ics"_qs << kNow << QDate(2025, 4, 30)
+        << QStringList{u"2025/04/02|ヨガ教室|ヨガマットとタオルを持っていくこと。月謝は月初めの回に受付で払う。駐車場はないので電車で行く。|0|0"_qs, u"2025/04/09|ヨガ教室|ヨガマットとタオルを持っていくこと。月謝は月初めの回に受付で払う。駐車場はないので電車で行く。|0|0"_qs, u"2025/04/16|ヨガ教室|ヨガマットとタオルを持っていくこと。月謝は月初めの回に受付で払う。駐車場はないので電車で行く。|0|0"_qs, u"2025/04/25|請求書を送る||0|0"_qs}
+        << QStringList{u"請求書を送る|0|2025|04|25|17|00|"_qs} << 0 << 0 << QStringList{u"「ヨガ教室」（2025/04/02）: 繰り返しの決まりがタイマーの種類（一回だけ・毎週・毎日）に合わないため、タイマーにはしません"_qs};
+    QTest::newRow("shaped like Outlook")
+        << u"made_outlook.ics"_qs << kNow << QDate(2025, 4, 30)
+        << QStringList{u"2025/04/18|取引先との打ち合わせ||0|0"_qs}
+        << QStringList{u"取引先との打ち合わせ|0|2025|04|18|13|45|"_qs} << 0 << 0
+        << QStringList{
+               u"「取引先との打ち合わせ」（2025/04/18）: 読み取れない項目 ATTENDEE は飛ばします: No value for ATTENDEE property. Removing entire property:"_qs};
+    QTest::newRow("shaped like Apple Calendar")
+        << u"made_apple.ics"_qs << kNow << QDate(2025, 4, 30)
+        << QStringList{u"2025/04/20|母の誕生日||0|0"_qs, u"2025/04/22|歯科検診||0|0"_qs}
+        << QStringList{u"歯科検診|0|2025|04|22|08|00|"_qs} << 0 << 0
+        << QStringList{
+               u"「母の誕生日」（2025/04/20）: 読み取れない項目 URL は飛ばします: No value for URL property. Removing entire property:"_qs,
+               u"「母の誕生日」（2025/04/20）: この種類のアラームは取り込みません"_qs};
   }
   void sampleFiles() {
     QFETCH(QString, name);
