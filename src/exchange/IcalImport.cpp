@@ -26,6 +26,29 @@ const QString kNoSummary = QStringLiteral("（件名なし）");
 // Monday first, as QDate::dayOfWeek counts.
 const QString kWeekdayKanji = QStringLiteral("月火水木金土日");
 
+// The properties without which libical's reading of an item is no reading of it: when it
+// starts, whether it is an occurrence of a series, and when it repeats. Any other property it
+// could not read is left out and named.
+bool decidesOccurrences(const QString& name) {
+  static const QSet<QString> names = {
+      QStringLiteral("DTSTART"), QStringLiteral("DUE"),   QStringLiteral("RECURRENCE-ID"),
+      QStringLiteral("RRULE"),   QStringLiteral("RDATE"), QStringLiteral("EXDATE"),
+  };
+  return name.isEmpty() || names.contains(name);  // unnamed: it may be any of them
+}
+
+// The same for an alarm: when and how it reminds.
+bool decidesAlarm(const QString& name) {
+  static const QSet<QString> names = {QStringLiteral("TRIGGER"), QStringLiteral("ACTION"),
+                                      QStringLiteral("DURATION"), QStringLiteral("REPEAT")};
+  return name.isEmpty() || names.contains(name);
+}
+
+QString skippedReason(const DroppedProperty& dropped, const QString& where) {
+  return QStringLiteral("%1読み取れない項目 %2 は飛ばします: %3")
+      .arg(where, dropped.name, dropped.message);
+}
+
 QString twoDigits(int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); }
 
 class Importer {
@@ -316,9 +339,17 @@ void Importer::addTimers(Item& item, const std::vector<Occurrence>& found, bool 
 
 void Importer::addAlarm(Item& item, icalcomponent* alarm, const std::vector<Occurrence>& found,
                         bool recurring, qint64 spanSeconds) {
-  if (const auto error = droppedPropertyError(alarm)) {
-    issue(item, QStringLiteral("アラームに読み取れない項目があります: %1").arg(*error));
-    return;
+  QList<DroppedProperty> skipped;
+  for (const DroppedProperty& dropped : droppedProperties(alarm)) {
+    if (dropped.emptyText) continue;
+    if (decidesAlarm(dropped.name)) {
+      issue(item, QStringLiteral("アラームに読み取れない項目があります: %1").arg(dropped.message));
+      return;
+    }
+    skipped << dropped;
+  }
+  for (const DroppedProperty& dropped : skipped) {
+    issue(item, skippedReason(dropped, QStringLiteral("アラームの")));
   }
   icalproperty* action = icalcomponent_get_first_property(alarm, ICAL_ACTION_PROPERTY);
   const icalproperty_action kind = action ? icalproperty_get_action(action) : ICAL_ACTION_NONE;
@@ -398,14 +429,22 @@ void Importer::importItem(icalcomponent* component, bool isTodo) {
     if (!isOverride) issue(item, QStringLiteral("取り消された予定です"));
     return finish();
   }
-  if (const auto error = droppedPropertyError(component)) {
-    issue(item, QStringLiteral("読み取れない項目があります: %1").arg(*error));
-    return finish();
+  // An empty text is a text; a property that is no part of when the item occurs is done
+  // without, and said so.
+  QList<DroppedProperty> skipped;
+  for (const DroppedProperty& dropped : droppedProperties(component)) {
+    if (dropped.emptyText) continue;
+    if (decidesOccurrences(dropped.name)) {
+      issue(item, QStringLiteral("読み取れない項目があります: %1").arg(dropped.message));
+      return finish();
+    }
+    skipped << dropped;
   }
   if (!item.start.local.valid) {
     issue(item, isTodo ? QStringLiteral("期限がありません") : QStringLiteral("開始日がありません"));
     return finish();
   }
+  for (const DroppedProperty& dropped : skipped) issue(item, skippedReason(dropped, QString()));
   fitTexts(item);
 
   icalproperty* endProperty = icalcomponent_get_first_property(component, ICAL_DTEND_PROPERTY);

@@ -1,35 +1,28 @@
 #include "exchange/IcalReading.h"
 
-#include <QSet>
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringList>
 #include <algorithm>
 
 namespace {
 
-// The properties whose loss by a parse error changes what an item becomes.
-bool namesUsedProperty(const QString& parserMessage) {
-  static const QSet<QString> used = {
-      QStringLiteral("DTSTART"), QStringLiteral("DTEND"),         QStringLiteral("DURATION"),
-      QStringLiteral("DUE"),     QStringLiteral("RRULE"),         QStringLiteral("RDATE"),
-      QStringLiteral("EXDATE"),  QStringLiteral("RECURRENCE-ID"), QStringLiteral("SUMMARY"),
-      QStringLiteral("STATUS"),  QStringLiteral("DESCRIPTION"),   QStringLiteral("COMPLETED"),
-      QStringLiteral("TRIGGER"), QStringLiteral("ACTION"),
-  };
-  QString word;
-  auto check = [&word] {
-    const bool hit = used.contains(word) || word.startsWith(QStringLiteral("X-YOTENNA-"));
-    word.clear();
-    return hit;
-  };
-  for (QChar c : parserMessage) {
-    if (c.isLetterOrNumber() || c == u'-') {
-      word += c.toUpper();
-    } else if (check()) {
-      return true;
-    }
-  }
-  return check();
+// The property a value error is about: libical writes "No value for NAME property" and
+// "Can't parse as KIND value in NAME property".
+QString propertyNamed(const QString& parserMessage) {
+  static const QRegularExpression named(QStringLiteral("(?:for|in) ([A-Za-z0-9-]+) property"));
+  const QRegularExpressionMatch match = named.match(parserMessage);
+  return match.hasMatch() ? match.captured(1).toUpper() : QString();
+}
+
+// Whether an empty value is a value of the property: any text property (SUMMARY, DESCRIPTION,
+// LOCATION, ...) and any X- property, which libical reads as text.
+bool takesText(const QString& name) {
+  // libical names an X- property by its kind, "X".
+  if (name == u"X" || name.startsWith(QStringLiteral("X-"))) return true;
+  const icalproperty_kind kind = icalproperty_string_to_kind(name.toLatin1().constData());
+  if (kind == ICAL_NO_PROPERTY || kind == ICAL_X_PROPERTY) return false;
+  return icalproperty_kind_to_value_kind(kind) == ICAL_TEXT_VALUE;
 }
 
 // Errors that mean the text is not well-formed iCalendar: lines that are no property and
@@ -104,18 +97,21 @@ const char* tzidParameter(icalproperty* property) {
   return tzid ? icalparameter_get_tzid(tzid) : nullptr;
 }
 
-// The error libical recorded in a component for a property it dropped, when that property
-// matters to the import.
-std::optional<QString> droppedPropertyError(icalcomponent* component) {
+std::vector<DroppedProperty> droppedProperties(icalcomponent* component) {
+  std::vector<DroppedProperty> dropped;
   for (icalproperty* p : ical::properties(component, ICAL_XLICERROR_PROPERTY)) {
     icalparameter* type = icalproperty_get_first_parameter(p, ICAL_XLICERRORTYPE_PARAMETER);
     if (!type || icalparameter_get_xlicerrortype(type) != ICAL_XLICERRORTYPE_VALUEPARSEERROR) {
       continue;
     }
-    const QString message = ical::text(icalproperty_get_xlicerror(p)).simplified();
-    if (namesUsedProperty(message)) return message;
+    DroppedProperty d;
+    d.message = ical::text(icalproperty_get_xlicerror(p)).simplified();
+    d.name = propertyNamed(d.message);
+    d.emptyText = !d.name.isEmpty() && d.message.startsWith(QStringLiteral("No value for ")) &&
+                  takesText(d.name);
+    dropped.push_back(d);
   }
-  return std::nullopt;
+  return dropped;
 }
 
 ParsedCalendar parseCalendar(const QByteArray& icsBytes) {

@@ -20,9 +20,15 @@ struct ParsedCalendar {
 // empty, holds no calendar or is not well-formed is refused with the parser's own words.
 ParsedCalendar parseCalendar(const QByteArray& icsBytes);
 
-// The error libical recorded in a component for a property it dropped while reading, when that
-// property matters to the import.
-std::optional<QString> droppedPropertyError(icalcomponent* component);
+// A property libical dropped from a component while reading, as its X-LIC-ERROR tells.
+struct DroppedProperty {
+  QString name;     // upper case; empty when the message names none
+  QString message;  // libical's own words
+  bool emptyText;   // an empty value where any text is allowed: no error at all
+};
+
+// The properties libical dropped from the component (not from its children) while reading.
+std::vector<DroppedProperty> droppedProperties(icalcomponent* component);
 
 // The TZID parameter of a property, or null.
 const char* tzidParameter(icalproperty* property);
