@@ -15,6 +15,7 @@
 #include <cmath>
 
 #include "alarm/ClockText.h"
+#include "ui/Accessibility.h"
 #include "ui/CaptionLabel.h"
 #include "ui/Contrast.h"
 #include "ui/UiSupport.h"
@@ -353,6 +354,14 @@ void AlarmPopup::present() {
   picture_->setFocus(Qt::OtherFocusReason);
   QAccessibleEvent alert(this, QAccessible::Alert);
   QAccessible::updateAccessibility(&alert);
+  // The pop-up leaves the focus where the user is, and Orca speaks no alert of a window without
+  // it: a notification is what it tells from any window. Drawn under the title, out of sight.
+  if (!announcer_) {
+    announcer_ = makeAnnouncer(this, QStringLiteral("AlarmAnnouncement"));
+    announcer_->setGeometry(0, 0, 1, 1);
+  }
+  announcer_->lower();
+  announce(announcer_, accessibleName());
 }
 
 void AlarmPopup::dismiss(bool clickSound) {

@@ -92,6 +92,7 @@ class AlarmPopup : public QWidget {
   CaptionLabel* faceTitle_ = nullptr;    // without a picture: the title, large
   QWidget* bar_ = nullptr;               // along the bottom edge, below the picture
   QPushButton* snooze_ = nullptr;
+  QLabel* announcer_ = nullptr;  // tells a screen reader of the alarm, the focus being elsewhere
   Closing closing_ = Closing::ByUser;
   QString dueText_;
   bool late_ = false;
