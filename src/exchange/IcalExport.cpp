@@ -256,24 +256,30 @@ ExportResult exportCalendar(const QString& dataFile, const ExportOptions& option
   return result;
 }
 
-ExportResult exportItem(const ScheduleRecord& record, const QByteArray& uid,
-                        const ExportOptions& options) {
+namespace {
+
+// One record as a calendar of its own; nothing when the record cannot be exported.
+template <typename Record>
+ExportResult exportOne(const Record& record, const QByteArray& uid, const ExportOptions& options,
+                       bool isTimer) {
   ical::quietErrors();
   ExportResult result;
-  Exporter exporter(options, result, false);
+  Exporter exporter(options, result, isTimer);
   exporter.add(record, uid);
   if (result.entries + result.timers > 0) result.ics = exporter.text();
   return result;
 }
 
+}  // namespace
+
+ExportResult exportItem(const ScheduleRecord& record, const QByteArray& uid,
+                        const ExportOptions& options) {
+  return exportOne(record, uid, options, false);
+}
+
 ExportResult exportItem(const TimerRecord& record, const QByteArray& uid,
                         const ExportOptions& options) {
-  ical::quietErrors();
-  ExportResult result;
-  Exporter exporter(options, result, true);
-  exporter.add(record, uid);
-  if (result.entries + result.timers > 0) result.ics = exporter.text();
-  return result;
+  return exportOne(record, uid, options, true);
 }
 
 Status writeCalendarFile(const QString& path, const QByteArray& ics) {

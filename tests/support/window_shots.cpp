@@ -85,6 +85,15 @@ void shoot(const QString& folder, const QString& name, const QList<QWidget*>& on
 
 }  // namespace
 
+// A click on the date picker's arrow drops its calendar down.
+QCalendarWidget* dropDownCalendar(QDateEdit* picker) {
+  const QPointF arrow(picker->width() - 6, picker->height() / 2);
+  QMouseEvent press(QEvent::MouseButtonPress, arrow, picker->mapToGlobal(arrow), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(picker, &press);
+  return picker->calendarWidget();
+}
+
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QStandardPaths::setTestModeEnabled(true);  // the file dialog keeps its state in Qt's settings
@@ -372,26 +381,22 @@ int main(int argc, char* argv[]) {
 
   // Holidays: the silver week of 2026 (敬老の日, 国民の休日, 秋分の日) and golden week with its
   // substitute day, then the date dialog's calendar on today's month and on September.
-  for (const auto& [name, day] : {std::pair{"form2-holidays-2026-09", QDate(2026, 9, 22)},
-                                  std::pair{"form2-holidays-2026-05", QDate(2026, 5, 6)}}) {
+  // The main window on a given day.
+  const auto shootDay = [&](const char* name, const QDate& day) {
     state.SelYear = day.year();
     state.SelMonth = day.month();
     state.SelDay = day.day();
     main.refreshAllViews();
     shoot(folder, QLatin1String(name));
-  }
+  };
+  shootDay("form2-holidays-2026-09", QDate(2026, 9, 22));
+  shootDay("form2-holidays-2026-05", QDate(2026, 5, 6));
   {
     DateDialog dialog(context, main, &main);
     dialog.picker()->setDate(QDate(2026, 12, 8));
     dialog.show();
     settle(200);
-    // A click on the picker's arrow drops the calendar down.
-    QDateEdit* picker = dialog.picker();
-    const QPointF arrow(picker->width() - 6, picker->height() / 2);
-    QMouseEvent press(QEvent::MouseButtonPress, arrow, picker->mapToGlobal(arrow), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(picker, &press);
-    QCalendarWidget* calendar = picker->calendarWidget();
+    QCalendarWidget* calendar = dropDownCalendar(dialog.picker());
     shoot(folder, "form3-date-calendar", {&dialog, calendar->window()});
     calendar->setCurrentPage(2026, 9);
     shoot(folder, "form3-date-calendar-2026-09", {&dialog, calendar->window()});
@@ -399,25 +404,14 @@ int main(int argc, char* argv[]) {
   // The Japanese calendar's marks, all three chosen: March 2026 (春分の日 and 春分 on the 20th)
   // and December 2026 (a new moon on the 9th, 冬至 on the 22nd); the date dialog's tooltip.
   context.shownMarks = koyomi::Rokuyo | koyomi::LunisolarAndEra | koyomi::Seasons;
-  for (const auto& [name, day] : {std::pair{"form2-marks-2026-03", QDate(2026, 3, 20)},
-                                  std::pair{"form2-marks-2026-12", QDate(2026, 12, 9)}}) {
-    state.SelYear = day.year();
-    state.SelMonth = day.month();
-    state.SelDay = day.day();
-    main.refreshAllViews();
-    shoot(folder, QLatin1String(name));
-  }
+  shootDay("form2-marks-2026-03", QDate(2026, 3, 20));
+  shootDay("form2-marks-2026-12", QDate(2026, 12, 9));
   {
     DateDialog dialog(context, main, &main);
     dialog.picker()->setDate(QDate(2026, 9, 23));
     dialog.show();
     settle(200);
-    QDateEdit* picker = dialog.picker();
-    const QPointF arrow(picker->width() - 6, picker->height() / 2);
-    QMouseEvent press(QEvent::MouseButtonPress, arrow, picker->mapToGlobal(arrow), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(picker, &press);
-    auto* calendar = qobject_cast<HolidayCalendar*>(picker->calendarWidget());
+    auto* calendar = qobject_cast<HolidayCalendar*>(dropDownCalendar(dialog.picker()));
     settle(300);
     auto* view =
         calendar->findChild<QAbstractItemView*>(QStringLiteral("qt_calendar_calendarview"));
