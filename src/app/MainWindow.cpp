@@ -29,6 +29,7 @@
 #include "editor/widgets/EditorWindow.h"
 #include "exchange/widgets/ExchangeCommands.h"
 #include "exchange/widgets/SyncController.h"
+#include "store/DataFileScan.h"
 #include "store/Status.h"
 #include "ui/Accessibility.h"
 #include "ui/CaptionLabel.h"
@@ -278,6 +279,8 @@ void MainWindow::clampSelectedDay() {
 }
 
 void MainWindow::loadDateViews() {
+  // The views shown together pass over the file once between them.
+  const ScanSession session;
   ShowDateHeading();
   ShowDayHoliday();
   LoadDaySchedules();
@@ -285,6 +288,7 @@ void MainWindow::loadDateViews() {
 }
 
 void MainWindow::loadViews() {
+  const ScanSession session;
   loadDateViews();
   LoadTimerList();
 }

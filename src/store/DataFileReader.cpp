@@ -78,6 +78,16 @@ bool DataFileReader::open() {
   return true;
 }
 
+bool DataFileReader::seekTo(qint64 offset) {
+  if (offset < 0 || offset > fileSize_ || !file_.seek(offset)) return false;
+  buffer_.clear();
+  pos_ = 0;
+  keep_ = -1;
+  bufferStart_ = offset;
+  eof_ = false;
+  return true;
+}
+
 bool DataFileReader::fill() {
   if (eof_ || ioError_) return false;
   // Keep the unread bytes; read at least as much again as is buffered, so that a very long

@@ -37,6 +37,8 @@ class DataFileReader {
   explicit DataFileReader(QString path);
 
   bool open();
+  // Goes on reading at `offset` of the open file, which must be where a record starts.
+  bool seekTo(qint64 offset);
   // True when nothing but blank lines remains.
   bool atEnd();
   // Reads the next record of fieldCount fields. Fails at an I/O error or when the file ends
@@ -122,6 +124,28 @@ class DataFileReader {
       }
     }
   }
+  // passRecords for a scan that can judge most records from their bytes alone: keeps(record)
+  // is told a whole record as it stands (from its first byte to after its last delimiter) and
+  // says whether to pass it on. The record starts are found by counting fields 64 bytes at a
+  // time where the bytes are laid out as the program writes them; elsewhere the records go
+  // through visit(views) one by one as in passRecords. It stops before the first record either
+  // refuses; the records it passes over are not kept.
+  template <typename Keeps, typename Visit>
+  void passByRecord(int fieldCount, Keeps&& keeps, Visit&& visit) {
+    keep_ = -1;
+    const auto plain = [](void* context, QByteArrayView record) {
+      return (*static_cast<std::remove_reference_t<Keeps>*>(context))(record);
+    };
+    for (;;) {
+      const PlainPass pass = passPlainWholeRecords(fieldCount, plain, &keeps);
+      if (pass == PlainPass::Found) return;
+      if (pass == PlainPass::NotPlain && !passOver(fieldCount, visit, false)) return;
+      if (!fill()) {
+        passOver(fieldCount, visit, false);
+        return;
+      }
+    }
+  }
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 
@@ -171,6 +195,9 @@ class DataFileReader {
   // The fast part of passByFirstField: Found is the record keeps() refused.
   PlainPass passPlainFirstFields(int fieldCount, bool (*keeps)(void*, QByteArrayView),
                                  void* context);
+  // The fast part of passByRecord: Found is the record keeps() refused.
+  PlainPass passPlainWholeRecords(int fieldCount, bool (*keeps)(void*, QByteArrayView),
+                                  void* context);
   bool fail(const QString& reason);
 
   QString path_;

@@ -1,8 +1,77 @@
 #include "store/DataFileScan.h"
 
+#include <QHash>
 #include <cstring>
+#include <optional>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
 
 #include "store/DataFileReader.h"
+
+namespace {
+
+// What the scans of a session found in one file, and which file that was.
+struct ScanPlaces {
+  struct Identity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modified = 0;
+    qint64 changed = 0;
+    bool operator==(const Identity&) const = default;
+  };
+  QString path;
+  Identity identity;
+  // Where the first record of a month's run starts; -1 for a month the file does not hold.
+  QHash<QByteArray, qint64> months;
+  qint64 marker = -1;  // where the marker starts, once found
+};
+
+struct SessionState {
+  int depth = 0;
+  ScanPlaces places;
+};
+
+thread_local SessionState gSession;
+
+std::optional<ScanPlaces::Identity> identityOf(DataFileReader& reader) {
+#ifndef Q_OS_WIN
+  struct stat info {};
+  if (::fstat(reader.file().handle(), &info) != 0) return std::nullopt;
+  return ScanPlaces::Identity{
+      static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
+      static_cast<qint64>(info.st_size),
+      static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+      static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+#else
+  Q_UNUSED(reader);
+  return std::nullopt;
+#endif
+}
+
+// The places known for the file the reader has open, within a session; none outside one, or
+// when the file cannot tell what it is. A file other than the one remembered starts afresh.
+ScanPlaces* placesFor(const QString& path, DataFileReader& reader) {
+  if (gSession.depth == 0) return nullptr;
+  const std::optional<ScanPlaces::Identity> identity = identityOf(reader);
+  if (!identity) return nullptr;
+  ScanPlaces& places = gSession.places;
+  if (places.path != path || !(places.identity == *identity)) {
+    places = ScanPlaces{path, *identity, {}, -1};
+  }
+  return &places;
+}
+
+}  // namespace
+
+ScanSession::ScanSession() : outermost_(gSession.depth++ == 0) {}
+
+ScanSession::~ScanSession() {
+  --gSession.depth;
+  if (outermost_) gSession.places = ScanPlaces{};
+}
 
 Status scanSchedule(const QString& path, const std::function<bool(const ScheduleRecord&)>& visit) {
   DataFileReader reader(path);
@@ -71,6 +140,14 @@ Status scanMonth(const QString& path, int year, int month,
   };
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
+  ScanPlaces* places = placesFor(path, reader);
+  if (places) {
+    const auto known = places->months.constFind(key);
+    if (known != places->months.cend()) {
+      if (*known < 0) return Status::success();
+      if (!reader.seekTo(*known)) places = nullptr;
+    }
+  }
   QList<Field> fields(ScheduleRecord::kFieldCount);
   bool met = false;
   // The records before the month are passed over up to the next that may start the month or
@@ -84,11 +161,19 @@ Status scanMonth(const QString& path, int year, int month,
       if (reader.atEnd()) break;
     }
     // Only the date decides; the other fields of a record outside the month are skipped.
+    const qint64 recordStart = reader.offset();
     QByteArrayView date;
     if (!reader.readFieldView(&date)) break;
-    if (date == kTimerMarkerText) break;
+    if (date == kTimerMarkerText) {
+      if (places) {
+        places->marker = recordStart;
+        if (!met) places->months.insert(key, -1);
+      }
+      break;
+    }
     const bool inMonth = date.startsWith(key);
     if (!inMonth && met) break;
+    if (inMonth && !met && places) places->months.insert(key, recordStart);
     if (!inMonth) {
       if (!reader.skipFields(ScheduleRecord::kFieldCount - 1)) break;
       continue;
@@ -106,6 +191,8 @@ Status scanMonth(const QString& path, int year, int month,
 Status scanTimers(const QString& path, const std::function<void(const TimerRecord&)>& visit) {
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
+  ScanPlaces* places = placesFor(path, reader);
+  if (places && places->marker >= 0 && !reader.seekTo(places->marker)) places = nullptr;
   QList<Field> fields(TimerRecord::kFieldCount);
   bool inTimers = false;
   const QByteArrayView marker[] = {kTimerMarkerText};
@@ -116,9 +203,11 @@ Status scanTimers(const QString& path, const std::function<void(const TimerRecor
         return record[0] != kTimerMarkerText;
       });
       if (reader.atEnd()) break;
+      const qint64 recordStart = reader.offset();
       QByteArrayView first;
       if (!reader.readFieldView(&first)) break;
       inTimers = first == kTimerMarkerText;
+      if (inTimers && places) places->marker = recordStart;
       if (!reader.skipFields(ScheduleRecord::kFieldCount - 1)) break;
       continue;
     }

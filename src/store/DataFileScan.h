@@ -33,5 +33,21 @@ Status scanMonth(const QString& path, int year, int month,
 // Skips the schedule records and the marker, then reads every timer record to the end.
 Status scanTimers(const QString& path, const std::function<void(const TimerRecord&)>& visit);
 
+// While one lives, the scans of its thread remember where they found a month's records and the
+// timer marker, and a later scan of the same file, unchanged, starts there: views shown together
+// pass over the file once between them. The file counts as unchanged while the open file is the
+// same one (device and inode) with the same size and times of change; a rewrite replaces it by
+// another. Sessions nest; the outermost one holds what was found.
+class ScanSession {
+ public:
+  ScanSession();
+  ~ScanSession();
+  ScanSession(const ScanSession&) = delete;
+  ScanSession& operator=(const ScanSession&) = delete;
+
+ private:
+  bool outermost_ = false;
+};
+
 // "yyyy/mm" of a month, as the first seven characters of an EntryDate.
 QByteArray monthKey(int year, int month);

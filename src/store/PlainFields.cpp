@@ -126,14 +126,31 @@ struct FirstFieldVisit {
   const char* end;
   bool (*keeps)(void*, QByteArrayView);
   void* context;
+  // The head of the last record passed on when it was a quoted field of ten bytes (a date as
+  // the program writes it): a record that starts with the same twelve bytes has the same first
+  // field and is passed on without asking again. Most records share their date with the one
+  // before them.
+  static constexpr int kHeadSize = 12;
+  char lastHead[kHeadSize];
+  bool haveHead;
 };
 
 bool visitFirstField(void* context, const char* record) {
-  const auto* visit = static_cast<const FirstFieldVisit*>(context);
+  auto* visit = static_cast<FirstFieldVisit*>(context);
+  constexpr int kHead = FirstFieldVisit::kHeadSize;
+  const bool fullHead = visit->end - record >= kHead;
+  if (fullHead && visit->haveHead && std::memcmp(record, visit->lastHead, kHead) == 0) return true;
   DataFileReader::Parsed parsed;
   // A first field that may run past the buffer is left to the careful reads.
   if (!DataFileReader::parseInBuffer(record, visit->end, &parsed)) return false;
-  return visit->keeps(visit->context, QByteArrayView(parsed.value, parsed.valueEnd - parsed.value));
+  const bool keeps =
+      visit->keeps(visit->context, QByteArrayView(parsed.value, parsed.valueEnd - parsed.value));
+  // Only a field that is the whole head (quote, ten bytes, quote) is remembered: its value is
+  // then those ten bytes whatever follows the closing quote.
+  visit->haveHead = keeps && fullHead && parsed.quoted && parsed.value == record + 1 &&
+                    parsed.valueEnd == record + kHead - 1;
+  if (visit->haveHead) std::memcpy(visit->lastHead, record, kHead);
+  return keeps;
 }
 
 }  // namespace
@@ -149,7 +166,7 @@ DataFileReader::PlainPass DataFileReader::passPlainFirstFields(int fieldCount,
   if (last == start) return PlainPass::BufferEnd;
   const char* const limit = last - 1;
 
-  FirstFieldVisit visit{end, keeps, context};
+  FirstFieldVisit visit{end, keeps, context, {}, false};
   if (!visitFirstField(&visit, start)) return PlainPass::Found;
   PlainFieldCounter counter(start, end, fieldCount);
   counter.visitRecords(visitFirstField, &visit);
@@ -159,5 +176,46 @@ DataFileReader::PlainPass DataFileReader::passPlainFirstFields(int fieldCount,
     return PlainPass::Found;
   }
   pos_ = counter.recordStart() - data;
+  return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
+}
+
+namespace {
+
+// What the counter's visits need to judge whole records: each record start met ends the record
+// before it, which is then judged.
+struct WholeRecordVisit {
+  bool (*keeps)(void*, QByteArrayView);
+  void* context;
+  const char* unjudged;  // where the record not yet judged starts
+};
+
+bool visitWholeRecord(void* context, const char* record) {
+  auto* visit = static_cast<WholeRecordVisit*>(context);
+  if (!visit->keeps(visit->context, QByteArrayView(visit->unjudged, record - visit->unjudged))) {
+    return false;
+  }
+  visit->unjudged = record;
+  return true;
+}
+
+}  // namespace
+
+DataFileReader::PlainPass DataFileReader::passPlainWholeRecords(
+    int fieldCount, bool (*keeps)(void*, QByteArrayView), void* context) {
+  const char* const data = buffer_.constData();
+  const char* const end = data + buffer_.size();
+  const char* const start = data + pos_;
+  const char* last = end;
+  while (last > start && isFiller(last[-1])) --last;
+  if (last == start) return PlainPass::BufferEnd;
+  const char* const limit = last - 1;
+
+  WholeRecordVisit visit{keeps, context, start};
+  PlainFieldCounter counter(start, end, fieldCount);
+  counter.visitRecords(visitWholeRecord, &visit);
+  const bool plain = counter.advanceTo(limit);
+  // The record the visits stopped before, or the last one met: it is judged from here on.
+  pos_ = visit.unjudged - data;
+  if (counter.stoppedAt()) return PlainPass::Found;
   return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
 }

@@ -1,6 +1,7 @@
 #include "store/Purge.h"
 
 #include <array>
+#include <cstring>
 
 #include "shared/DateFormat.h"
 #include "shared/Numeric.h"
@@ -68,6 +69,38 @@ class PurgeRules {
     const std::optional<int> key = canonicalDateKey(fields[0]);
     return key && !(isSet(fields[3]) && isSet(fields[4]) && dropsEntry(*key));
   }
+  // keepsEntryAsItStands for a whole record as it stands in the file. Most records are as the
+  // program writes them, a quoted date first and two bare flags at the end of their line, and
+  // are judged from those bytes (the record's delimiters lie outside quotes, so the last two
+  // fields are those flags); any other from its fields.
+  bool keepsRecordAsItStands(QByteArrayView record) const {
+    const char* const bytes = record.data();
+    const qsizetype size = record.size();
+    constexpr qsizetype kHead = 12;  // "yyyy/mm/dd"
+    if (size >= kHead + 7 && bytes[0] == '"' && bytes[kHead - 1] == '"' && bytes[kHead] == ',') {
+      const char* const tail = bytes + size - 6;  // ,F,F CR LF
+      const auto isFlag = [](char c) { return c == '0' || c == '1'; };
+      if (tail[0] == ',' && isFlag(tail[1]) && tail[2] == ',' && isFlag(tail[3]) &&
+          tail[4] == '\r' && tail[5] == '\n') {
+        if (std::memcmp(bytes, lastHead_, kHead) != 0) {
+          const std::optional<int> key = canonicalDateKey(QByteArrayView(bytes + 1, kHead - 2));
+          if (!key) return false;
+          std::memcpy(lastHead_, bytes, kHead);
+          lastKey_ = *key;
+        }
+        return !(tail[1] == '1' && tail[3] == '1' && dropsEntry(lastKey_));
+      }
+    }
+    std::array<QByteArrayView, ScheduleRecord::kFieldCount> fields;
+    const char* p = bytes;
+    for (QByteArrayView& field : fields) {
+      DataFileReader::Parsed parsed;
+      if (!DataFileReader::parseInBuffer(p, bytes + size, &parsed)) return false;
+      field = QByteArrayView(parsed.value, parsed.valueEnd - parsed.value);
+      p = parsed.next;
+    }
+    return fields[0] != kTimerMarkerText && keepsEntryAsItStands(fields.data());
+  }
   bool dropsTimer(QByteArrayView kind, QByteArrayView year, QByteArrayView month,
                   QByteArrayView day, QByteArrayView hour, QByteArrayView minute) const {
     // Only a kind that converts to the number 0; unknown kinds are never purged.
@@ -80,6 +113,9 @@ class PurgeRules {
   QString path_;
   int threshold_;
   long long nowMoment_;
+  // The head of the last record judged from its bytes, and the key of its date.
+  mutable char lastHead_[12] = {};
+  mutable int lastKey_ = 0;
 };
 
 // The read-only pass: true when the tidy-up would change the file (or must report on it),
@@ -92,9 +128,12 @@ bool needsRewrite(const QString& path, const PurgeRules& rules) {
   while (!reader.atEnd()) {
     // Entries the tidy-up keeps as they stand, in one tight pass; the careful read below looks
     // again at the record it stops at.
-    reader.passRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* record) {
-      return record[0] != kTimerMarkerText && rules.keepsEntryAsItStands(record);
-    });
+    reader.passByRecord(
+        ScheduleRecord::kFieldCount,
+        [&](QByteArrayView record) { return rules.keepsRecordAsItStands(record); },
+        [&](const QByteArrayView* record) {
+          return record[0] != kTimerMarkerText && rules.keepsEntryAsItStands(record);
+        });
     if (reader.atEnd()) break;
     reader.keepFromHere();
     if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) return true;
@@ -160,6 +199,9 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
   // Entries with a canonical date that stay, and timers that stay, are copied without a step.
   steps.keepsSchedule = [&](const QByteArrayView* fields) {
     return rules.keepsEntryAsItStands(fields);
+  };
+  steps.keepsScheduleRecord = [&](QByteArrayView record) {
+    return rules.keepsRecordAsItStands(record);
   };
   steps.keepsTimer = [&](const QByteArrayView* fields) {
     return !rules.dropsTimer(fields[1], fields[2], fields[3], fields[4], fields[5], fields[6]);

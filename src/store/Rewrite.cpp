@@ -339,6 +339,17 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
         });
       });
       if (reader.atEnd()) break;
+    } else if (steps.schedule && steps.keepsSchedule && steps.keepsScheduleRecord &&
+               !sink.copyRest_ && run.canKeepRecords()) {
+      run.passAhead([&] {
+        reader.passByRecord(
+            ScheduleRecord::kFieldCount,
+            [&](QByteArrayView record) { return steps.keepsScheduleRecord(record); },
+            [&](const QByteArrayView* fields) {
+              return fields[0] != kTimerMarkerText && steps.keepsSchedule(fields);
+            });
+      });
+      if (reader.atEnd()) break;
     } else if (steps.schedule && steps.keepsSchedule && !sink.copyRest_ && run.canKeepRecords()) {
       reader.keepRecords(ScheduleRecord::kFieldCount, [&](const QByteArrayView* fields) {
         return fields[0] != kTimerMarkerText && steps.keepsSchedule(fields);

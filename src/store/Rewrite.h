@@ -50,6 +50,10 @@ struct RewriteSteps {
   // Such records are copied without being handed to the step; the others go to it as usual.
   std::function<bool(const QByteArrayView* fields)> keepsSchedule;
   std::function<bool(const QByteArrayView* fields)> keepsTimer;
+  // Optional, with keepsSchedule: the same judgement from a whole record as it stands in the
+  // file (its bytes to after its last delimiter). Records it keeps are passed over by counting
+  // fields, not read field by field, and go to the new file as they stand.
+  std::function<bool(QByteArrayView record)> keepsScheduleRecord;
   // Optional, for a schedule step that decides from a record's EntryDate alone (its bytes): true
   // when it writes any record of that date unchanged. Such records are passed over by counting
   // fields, not read field by field, and go to the new file as they stand.
