@@ -13,7 +13,6 @@ namespace {
 
 QByteArray line(const QByteArray& text) { return text + "\r\n"; }
 
-
 // Enough records of one kept date to carry the lines under test past the reader's first chunk.
 QByteArray filler(int count) {
   QByteArray bytes;
