@@ -1,9 +1,11 @@
 #include "ui/Contrast.h"
 
+#include <QHash>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <unordered_map>
 
 namespace {
 
@@ -30,7 +32,38 @@ QColor readableTextOn(const QColor& ground) {
   return contrastRatio(black, ground) >= contrastRatio(white, ground) ? black : white;
 }
 
+namespace {
+
+QColor findShade(const QColor& color, const QColor& ground, double ratio);
+
+}  // namespace
+
 QColor shadeReaching(const QColor& color, const QColor& ground, double ratio) {
+  // A window asks for the same few pairs on every repaint of its cells: each is worked out once.
+  struct Key {
+    quint64 color;
+    quint64 ground;
+    double ratio;
+    bool operator==(const Key&) const = default;
+  };
+  struct KeyHash {
+    size_t operator()(const Key& key) const {
+      return qHashMulti(0, key.color, key.ground, key.ratio);
+    }
+  };
+  thread_local std::unordered_map<Key, QColor, KeyHash> known;
+  const Key key{static_cast<quint64>(color.rgba64()), static_cast<quint64>(ground.rgba64()),
+                ratio};
+  if (const auto found = known.find(key); found != known.end()) return found->second;
+  if (known.size() > 4096) known.clear();
+  const QColor shade = findShade(color, ground, ratio);
+  known.emplace(key, shade);
+  return shade;
+}
+
+namespace {
+
+QColor findShade(const QColor& color, const QColor& ground, double ratio) {
   if (contrastRatio(color, ground) >= ratio) return color;
   // Along the lightness of the colour's hue (HSL keeps hue and saturation), in both
   // directions; the first shade that reads on each side, the nearer of the two wins.
@@ -63,6 +96,8 @@ QColor shadeReaching(const QColor& color, const QColor& ground, double ratio) {
   if (lighter) return *lighter;
   return readableTextOn(ground);  // no shade of the hue reads there
 }
+
+}  // namespace
 
 QColor paletteShade(const QColor& color, const QPalette& palette, QPalette::ColorRole ground,
                     double ratio) {
