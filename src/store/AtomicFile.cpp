@@ -19,6 +19,9 @@
 
 #include <cerrno>
 #endif
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 QString resolveDataFilePath(const QString& path) {
   const QFileInfo info(path);
@@ -86,7 +89,48 @@ storetesting::CopyFileRange& copyFileRange() {
 }  // namespace
 #endif
 
+namespace {
+
+storetesting::KernelCopy& kernelCopyChoice() {
+  static storetesting::KernelCopy choice = storetesting::KernelCopy::ByFileSystem;
+  return choice;
+}
+
+}  // namespace
+
+bool kernelCopyPays(int fd) {
+  switch (kernelCopyChoice()) {
+    case storetesting::KernelCopy::Always:
+      return true;
+    case storetesting::KernelCopy::Never:
+      return false;
+    case storetesting::KernelCopy::ByFileSystem:
+      break;
+  }
+#if defined(__linux__)
+  struct statfs info {};
+  if (::fstatfs(fd, &info) != 0) return true;
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53UL:      // ext2, ext3, ext4
+    case 0x01021994UL:  // tmpfs
+    case 0x858458F6UL:  // ramfs
+    case 0xF2F52010UL:  // f2fs
+    case 0x4D44UL:      // FAT
+    case 0x2011BAB0UL:  // exFAT
+    case 0x5346544EUL:  // NTFS
+    case 0x7366746EUL:  // NTFS (ntfs3)
+      return false;
+    default:
+      return true;
+  }
+#else
+  Q_UNUSED(fd);
+  return true;
+#endif
+}
+
 namespace storetesting {
+void setKernelCopy(KernelCopy choice) { kernelCopyChoice() = choice; }
 void setTemporarySuffix(const QString& suffix) { fixedSuffix() = suffix; }
 #ifndef Q_OS_WIN
 void setCopyFileRange(CopyFileRange function) {

@@ -64,6 +64,12 @@ class AtomicReplacement {
   bool kernelCopyRefused_ = false;  // once refused, the rest is copied here
 };
 
+// Whether the kernel's copy of a file's unchanged bytes is worth more than writing bytes that
+// were read anyway: on file systems that share blocks (Btrfs, XFS, ZFS, bcachefs) or copy on the
+// server (NFS, SMB) it is, and wherever the file system is not known; on ext4, tmpfs and their
+// like the kernel copies page by page through a pipe, slower than one write from memory.
+bool kernelCopyPays(int fd);
+
 // The whole new contents at once, through an AtomicReplacement.
 Status replaceFileContents(const QString& path, const QByteArray& contents);
 
@@ -78,4 +84,9 @@ void setTemporarySuffix(const QString& suffix);
 using CopyFileRange = long (*)(int inFd, long long* inOffset, int outFd, long long* outOffset,
                                unsigned long size, unsigned flags);
 void setCopyFileRange(CopyFileRange function);
+
+// Overrides kernelCopyPays for tests of either way: by the file system (the default), always,
+// never.
+enum class KernelCopy { ByFileSystem, Always, Never };
+void setKernelCopy(KernelCopy choice);
 }  // namespace storetesting

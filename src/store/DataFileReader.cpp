@@ -93,6 +93,8 @@ bool DataFileReader::fill() {
   // Keep the unread bytes; read at least as much again as is buffered, so that a very long
   // field is read in a few large steps rather than many small ones.
   const qsizetype drop = keep_ >= 0 ? std::min(keep_, pos_) : pos_;
+  handTapped(drop);
+  tapFrom_ = std::max(tapFrom_ - drop, qsizetype(0));
   buffer_.remove(0, drop);
   pos_ -= drop;
   if (keep_ >= 0) keep_ -= drop;

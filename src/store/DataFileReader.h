@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <span>
 #include <type_traits>
 
@@ -146,6 +147,17 @@ class DataFileReader {
       }
     }
   }
+  // From here on, every byte the reader passes over goes to tap(bytes, offset in the file), in
+  // order, before the buffer lets it go: for a caller that copies what it passes over as it
+  // stands. endTap() hands on the rest up to where the reader stands, and stops.
+  void setTap(std::function<void(QByteArrayView, qint64)> tap) {
+    tap_ = std::move(tap);
+    tapFrom_ = pos_;
+  }
+  void endTap() {
+    handTapped(pos_);
+    tap_ = nullptr;
+  }
   // Reads the next field into *field, reusing its storage.
   bool readFieldInto(Field* field);
 
@@ -182,6 +194,14 @@ class DataFileReader {
  private:
   // Reads more of the file after what is buffered; false at the end or on an error.
   bool fill();
+  // Hands the tapped bytes before `upTo` (an index into the buffer) to the tap.
+  void handTapped(qsizetype upTo) {
+    if (tap_ && upTo > tapFrom_) {
+      tap_(QByteArrayView(buffer_.constData() + tapFrom_, upTo - tapFrom_),
+           bufferStart_ + tapFrom_);
+      tapFrom_ = upTo;
+    }
+  }
 
   bool parseNext(Parsed* parsed);
   // True when it stopped at the end of the buffer, false before a record.
@@ -203,8 +223,10 @@ class DataFileReader {
   QString path_;
   QFile file_;
   QByteArray buffer_;
-  qsizetype pos_ = 0;       // the next unread byte in buffer_
-  qsizetype keep_ = -1;     // the first byte kept, or -1
+  qsizetype pos_ = 0;    // the next unread byte in buffer_
+  qsizetype keep_ = -1;  // the first byte kept, or -1
+  std::function<void(QByteArrayView, qint64)> tap_;
+  qsizetype tapFrom_ = 0;   // the first byte not yet handed to the tap
   qint64 bufferStart_ = 0;  // the file offset of buffer_[0]
   qint64 fileSize_ = 0;     // as it was when opened; only sizes the reads
   bool eof_ = false;

@@ -40,8 +40,24 @@ bool endsWithDelimiter(QByteArrayView bytes) {
 // where the file system can) instead of passing every byte through here.
 class Output {
  public:
-  Output(const QString& path, QFile& source) : replacement_(path), source_(source) {
+  Output(const QString& path, QFile& source)
+      : replacement_(path), source_(source), kernelCopies_(kernelCopyPays(source.handle())) {
     buffer_.reserve(std::min<qint64>(kOutputChunk, source.size() + 4096));
+  }
+
+  // Whether the parts of the old file passed over go as ranges for the kernel to copy, or as
+  // the bytes read, written from memory.
+  bool kernelCopies() const { return kernelCopies_; }
+
+  // Bytes of the old file at `offset` that were read on the way and go as they stand.
+  void appendRead(qint64 offset, QByteArrayView bytes) {
+    if (!status_ || bytes.isEmpty()) return;
+    flushRange();
+    flushBytes();
+    if (!status_) return;
+    if (identical_ && offset != written_) identical_ = sameAsSource(bytes, written_);
+    status_ = replacement_.write(bytes);
+    written_ += bytes.size();
   }
 
   Status begin() { return replacement_.begin(); }
@@ -60,6 +76,8 @@ class Output {
     if (!status_ || bytes.isEmpty()) return;
     if (rangeSize_ > 0 && rangeStart_ + rangeSize_ == offset) {
       rangeSize_ += bytes.size();
+    } else if (!kernelCopies_ && bytes.size() >= kKernelCopyMinimum) {
+      appendRead(offset, bytes);
     } else if (bytes.size() < kKernelCopyMinimum) {
       append(bytes);
     } else {
@@ -158,6 +176,7 @@ class Output {
   qint64 rangeSize_ = 0;
   qint64 written_ = 0;
   bool identical_ = true;
+  bool kernelCopies_ = true;
   Status status_ = Status::success();
 };
 
@@ -225,15 +244,22 @@ class RewriteRun {
   }
 
   // Lets skip() move the reader over records that go to the output as they stand, without
-  // keeping their bytes: the output takes them as a range of the old file. Only where
-  // canKeepRecords().
+  // keeping their bytes: the output takes them as a range of the old file, or, where the
+  // kernel's copy does not pay, as the bytes read on the way. Only where canKeepRecords().
   template <typename Skip>
   void passAhead(Skip&& skip) {
     handOver();
     reader_.stopKeeping();
-    const qint64 from = reader_.offset();
-    skip();
-    output_.appendRange(from, reader_.offset() - from);
+    if (output_.kernelCopies()) {
+      const qint64 from = reader_.offset();
+      skip();
+      output_.appendRange(from, reader_.offset() - from);
+    } else {
+      reader_.setTap(
+          [this](QByteArrayView bytes, qint64 offset) { output_.appendRead(offset, bytes); });
+      skip();
+      reader_.endTap();
+    }
     reader_.keepFromHere();
     pending_ = recordStart_ = recordEnd_ = 0;
     included_ = true;

@@ -7,7 +7,7 @@
 //                                      one, as the editor's 追加 does
 //   store_tool hold FILE MILLISECONDS  holds the data file's lock, says "held", waits, lets go
 // --temporary-suffix names the temporary file "ダミー００.yotenna-S", so that a fault can be
-// aimed at it.
+// aimed at it; --kernel-copy has the kernel copy the unchanged bytes whatever the file system.
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QThread>
@@ -23,6 +23,10 @@ int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QStringList args = QCoreApplication::arguments();
   args.removeFirst();
+  if (!args.isEmpty() && args[0] == QLatin1String("--kernel-copy")) {
+    storetesting::setKernelCopy(storetesting::KernelCopy::Always);
+    args.remove(0, 1);
+  }
   if (args.size() >= 2 && args[0] == QLatin1String("--temporary-suffix")) {
     storetesting::setTemporarySuffix(args[1]);
     args.remove(0, 2);

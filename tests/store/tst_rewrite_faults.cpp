@@ -50,9 +50,12 @@ QString temporaryBeside(const QString& path) {
 // Runs the purge under strace with a fault injected at a system call, only where the call
 // touches the temporary file: the program's other reads and writes go through.
 Run purgeWithFault(const QString& path, const QString& injection) {
+  // The kernel copies what is kept, on any file system, so that a fault there can be met.
+  const QStringList kernelCopy =
+      injection.startsWith("copy_file_range") ? QStringList{"--kernel-copy"} : QStringList{};
   return run("strace", QStringList{"-f", "-qq", "-o", "/dev/null", "-P", temporaryBeside(path),
                                    "-e", "inject=" + injection, STORE_TOOL} +
-                           purgeArguments(path));
+                           kernelCopy + purgeArguments(path));
 }
 
 // The files of a folder whose names start with "ダミー００".
