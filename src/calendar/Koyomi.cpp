@@ -1,5 +1,7 @@
 #include "calendar/Koyomi.h"
 
+#include "calendar/KoyomiEvents.h"
+
 #include <unicode/calendar.h>
 #include <unicode/dtfmtsym.h>
 #include <unicode/locid.h>
@@ -49,18 +51,19 @@ std::map<int, YearEvents> eventCache;
 std::map<int, std::vector<LunarMonth>> spanCache;
 std::map<int, std::unique_ptr<YearTable>> tableCache;
 
+// The astronomy of the years was done when the program was built; here it is looked up.
 YearEvents computeEvents(int year) {
   YearEvents events;
-  if (year >= kFirstYear - 1 && year <= kLastYear + 2) {
-    events.newMoons = astronomy::newMoonsOfYear(year);
-    events.terms = astronomy::solarTermsOfYear(year);
+  if (year >= builtin::kFirstEventYear && year <= builtin::kLastEventYear) {
+    const builtin::YearEventsTable& table = builtin::kYears[year - builtin::kFirstEventYear];
+    events.newMoons.assign(table.newMoons, table.newMoons + table.newMoonCount);
+    events.terms.assign(table.terms, table.terms + table.termCount);
   }
   return events;
 }
 
-// The astronomy of the years is the slow part (tens of milliseconds a year): it runs without
-// the lock, so that a year computed ahead on another thread does not hold up the one a window
-// asks for.
+// A year's tables take a moment to build from its events: that runs without the lock, so that
+// a year prepared ahead on another thread does not hold up the one a window asks for.
 void ensureEvents(int fromYear, int toYear) {
   for (int year = fromYear; year <= toYear; ++year) {
     {
@@ -207,8 +210,14 @@ QDate shanichi(double equinoxJd) {
   return astronomy::jstMinuteOfDay(equinoxJd) < 720 ? day.addDays(-5) : day.addDays(5);
 }
 
-QDate longitudeDate(double degrees, double nearJd) {
-  return astronomy::jstDate(astronomy::solarLongitudeInstant(degrees, nearJd));
+// The day the sun reaches one of the longitudes of kSeasonLongitudes in the year.
+QDate longitudeDate(int year, int degrees) {
+  if (year < builtin::kFirstEventYear || year > builtin::kLastEventYear) return {};
+  const builtin::YearEventsTable& table = builtin::kYears[year - builtin::kFirstEventYear];
+  for (int i = 0; i < 6; ++i) {
+    if (builtin::kSeasonLongitudes[i] == degrees) return astronomy::jstDate(table.seasons[i]);
+  }
+  return {};
 }
 
 std::vector<std::pair<QDate, QString>> seasonalDays(int year) {
@@ -225,12 +234,12 @@ std::vector<std::pair<QDate, QString>> seasonalDays(int year) {
   days.emplace_back(risshun.addDays(87), QStringLiteral("八十八夜"));
   days.emplace_back(risshun.addDays(209), QStringLiteral("二百十日"));
   days.emplace_back(risshun.addDays(219), QStringLiteral("二百二十日"));
-  days.emplace_back(longitudeDate(80, termInstant(year, 75) + 5), QStringLiteral("入梅"));
-  days.emplace_back(longitudeDate(100, termInstant(year, 90) + 10), QStringLiteral("半夏生"));
+  days.emplace_back(longitudeDate(year, 80), QStringLiteral("入梅"));
+  days.emplace_back(longitudeDate(year, 100), QStringLiteral("半夏生"));
   // Each 土用 runs from the sun at 27, 117, 207 or 297 degrees to the day before the next
   // season's start (立夏, 立秋, 立冬, 立春).
   for (int start : {297, 27, 117, 207}) {
-    const QDate first = longitudeDate(start, termInstant(year, start + 3) - 3);
+    const QDate first = longitudeDate(year, start);
     const QDate end = termDate(year, (start + 18) % 360);
     days.emplace_back(first, QStringLiteral("土用の入り"));
     for (QDate d = first; d < end; d = d.addDays(1)) {

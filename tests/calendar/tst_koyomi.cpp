@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "calendar/Astronomy.h"
 #include "calendar/Koyomi.h"
 
 namespace {
@@ -33,6 +34,23 @@ class KoyomiTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The new moons and terms built into the program are the very numbers libnova gives now, at
+  // both ends of the range, across the 2033 problem, and outside the range none.
+  void builtInEventsAreTheAstronomys() {
+    for (const int year : {1872, 1873, 1989, 2033, 2034, 2100, 2102}) {
+      const koyomi::YearEvents& events = koyomi::yearEvents(year);
+      QCOMPARE(events.newMoons, astronomy::newMoonsOfYear(year));
+      const std::vector<astronomy::SolarTerm> terms = astronomy::solarTermsOfYear(year);
+      QCOMPARE(events.terms.size(), terms.size());
+      for (size_t i = 0; i < terms.size(); ++i) {
+        QCOMPARE(events.terms[i].longitude, terms[i].longitude);
+        QCOMPARE(events.terms[i].jdUt, terms[i].jdUt);
+      }
+    }
+    QVERIFY(koyomi::yearEvents(1871).newMoons.empty());
+    QVERIFY(koyomi::yearEvents(2103).terms.empty());
+  }
+
   void anchors_data();
   void anchors();
   void almanac_data();
