@@ -66,6 +66,15 @@ const char* find(QByteArrayView needle, const char* from, const char* end) {
 
 bool isFiller(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A'; }
 
+// Where a fast pass from start may count to: records that start before the buffer's last byte
+// that is not filler are records for sure (only filler after a record's start would end the
+// file), and the byte after every counted one can be looked at. Null when only filler is left.
+const char* countingLimit(const char* start, const char* end) {
+  const char* last = end;
+  while (last > start && isFiller(last[-1])) --last;
+  return last == start ? nullptr : last - 1;
+}
+
 }  // namespace
 
 DataFileReader::PlainPass DataFileReader::passPlainRecords(
@@ -73,13 +82,8 @@ DataFileReader::PlainPass DataFileReader::passPlainRecords(
   const char* const data = buffer_.constData();
   const char* const end = data + buffer_.size();
   const char* const start = data + pos_;
-  // Records that start before the buffer's last byte that is not filler are records for sure
-  // (only filler after a record's start would end the file), and the byte after every counted
-  // one can be looked at.
-  const char* last = end;
-  while (last > start && isFiller(last[-1])) --last;
-  if (last == start) return PlainPass::BufferEnd;
-  const char* const limit = last - 1;
+  const char* const limit = countingLimit(start, end);
+  if (!limit) return PlainPass::BufferEnd;
 
   PlainFieldCounter counter(start, end, fieldCount);
   constexpr int kMaxNeedles = 4;
@@ -161,10 +165,8 @@ DataFileReader::PlainPass DataFileReader::passPlainFirstFields(int fieldCount,
   const char* const data = buffer_.constData();
   const char* const end = data + buffer_.size();
   const char* const start = data + pos_;
-  const char* last = end;
-  while (last > start && isFiller(last[-1])) --last;
-  if (last == start) return PlainPass::BufferEnd;
-  const char* const limit = last - 1;
+  const char* const limit = countingLimit(start, end);
+  if (!limit) return PlainPass::BufferEnd;
 
   FirstFieldVisit visit{end, keeps, context, {}, false};
   if (!visitFirstField(&visit, start)) return PlainPass::Found;
@@ -205,10 +207,8 @@ DataFileReader::PlainPass DataFileReader::passPlainWholeRecords(
   const char* const data = buffer_.constData();
   const char* const end = data + buffer_.size();
   const char* const start = data + pos_;
-  const char* last = end;
-  while (last > start && isFiller(last[-1])) --last;
-  if (last == start) return PlainPass::BufferEnd;
-  const char* const limit = last - 1;
+  const char* const limit = countingLimit(start, end);
+  if (!limit) return PlainPass::BufferEnd;
 
   WholeRecordVisit visit{keeps, context, start};
   PlainFieldCounter counter(start, end, fieldCount);
