@@ -1,5 +1,6 @@
 #include "dialogs/Search.h"
 
+#include <QFile>
 #include <QHash>
 #include <QStringDecoder>
 #include <algorithm>
@@ -172,6 +173,119 @@ class FieldMatcher {
   CharacterFolds folds_;
 };
 
+// Every code of the file's encoding (a byte, a lead byte with its trail, a half-width kana with
+// its voiced mark) with its folded form, for the byte search ahead of the careful comparison.
+struct FoldedCode {
+  QByteArray bytes;
+  QString folded;
+};
+
+const std::vector<FoldedCode>& foldedCodes() {
+  static const std::vector<FoldedCode> codes = [] {
+    std::vector<FoldedCode> all;
+    QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+    const auto add = [&](const QByteArray& bytes, bool whole) {
+      const QString text = decoder.decode(bytes);
+      if (text.isEmpty() || text.contains(QChar::ReplacementCharacter)) return;
+      if (!whole && text.size() != 1) return;
+      all.push_back({bytes, foldForSearch(text)});
+    };
+    for (int b = 0x01; b <= 0xDF; ++b) {
+      if (b < 0x80 || b >= 0xA1) add(QByteArray(1, static_cast<char>(b)), false);
+    }
+    const auto pairOf = [](int first, int second) {
+      QByteArray bytes(2, Qt::Uninitialized);
+      bytes[0] = static_cast<char>(first);
+      bytes[1] = static_cast<char>(second);
+      return bytes;
+    };
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+      if (lead > 0x9F && lead < 0xE0) continue;
+      for (int trail = 0x40; trail <= 0xFC; ++trail) {
+        if (trail != 0x7F) add(pairOf(lead, trail), false);
+      }
+    }
+    // A half-width kana and its voiced mark fold as one.
+    for (int kana = 0xA6; kana <= 0xDD; ++kana) {
+      for (const int mark : {0xDE, 0xDF}) add(pairOf(kana, mark), true);
+    }
+    return all;
+  }();
+  return codes;
+}
+
+// Byte strings at least one of which the bytes of any field holding `wanted` (folded) contain:
+// the codes that fold to two neighbouring characters of it, or the codes that fold to one that
+// holds one of its characters. The set with the fewest places in `sample` (the start of the
+// file) is taken; none when every set would be over eight strings or hold a delimiter, or when a
+// code folds to nothing (it could stand between two characters unseen).
+QList<QByteArray> searchNeedles(const QString& wanted, QByteArrayView sample) {
+  const std::vector<FoldedCode>& codes = foldedCodes();
+  constexpr qsizetype kMost = 8;
+  if (wanted.isEmpty() || std::any_of(codes.cbegin(), codes.cend(),
+                                      [](const FoldedCode& c) { return c.folded.isEmpty(); })) {
+    return {};
+  }
+  std::vector<QList<QByteArray>> candidates;
+  const auto usable = [](const QList<QByteArray>& set) {
+    return !set.isEmpty() && set.size() <= kMost &&
+           std::none_of(set.cbegin(), set.cend(), [](const QByteArray& bytes) {
+             return bytes.contains('"') || bytes.contains(',') || bytes.contains('\r') ||
+                    bytes.contains('\n');
+           });
+  };
+  for (qsizetype j = 0; j < wanted.size(); ++j) {
+    QList<QByteArray> holding;
+    for (const FoldedCode& code : codes) {
+      if (code.folded.contains(wanted[j])) holding << code.bytes;
+      if (holding.size() > kMost) break;
+    }
+    if (usable(holding)) candidates.push_back(holding);
+  }
+  for (qsizetype j = 0; j + 1 < wanted.size(); ++j) {
+    const QStringView pair = QStringView(wanted).sliced(j, 2);
+    QList<QByteArray> ending;
+    QList<QByteArray> starting;
+    QList<QByteArray> pairs;
+    for (const FoldedCode& code : codes) {
+      if (code.folded.contains(pair)) pairs << code.bytes;
+      if (code.folded.endsWith(pair[0])) ending << code.bytes;
+      if (code.folded.startsWith(pair[1])) starting << code.bytes;
+    }
+    if (ending.size() * starting.size() + pairs.size() > kMost) continue;
+    for (const QByteArray& first : ending) {
+      for (const QByteArray& second : starting) pairs << first + second;
+    }
+    if (usable(pairs)) candidates.push_back(pairs);
+  }
+  const auto places = [&](const QList<QByteArray>& set) {
+    qsizetype count = 0;
+    for (const QByteArray& needle : set) {
+      for (qsizetype at = sample.indexOf(needle); at >= 0; at = sample.indexOf(needle, at + 1)) {
+        ++count;
+      }
+    }
+    return count;
+  };
+  const QList<QByteArray>* best = nullptr;
+  qsizetype fewest = 0;
+  for (const QList<QByteArray>& set : candidates) {
+    const qsizetype count = places(set);
+    if (!best || count < fewest) {
+      best = &set;
+      fewest = count;
+    }
+  }
+  return best ? *best : QList<QByteArray>();
+}
+
+// The first bytes of the file, to choose the needles by.
+QByteArray fileStart(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return {};
+  return file.read(64 * 1024);
+}
+
 }  // namespace
 
 bool searchUsesText(int kind) { return kind == SearchBySubject || kind == SearchByContent; }
@@ -198,7 +312,7 @@ SearchResult searchSchedule(const QString& dataFile, int kind, const QString& se
   }
 
   FieldMatcher matcher(searchText);
-  result.status = scanScheduleViews(dataFile, [&](const ScheduleRecordView& record) {
+  const auto visit = [&](const ScheduleRecordView& record) {
     bool match = false;
     switch (kind) {
       case SearchBySubject:
@@ -216,6 +330,14 @@ SearchResult searchSchedule(const QString& dataFile, int kind, const QString& se
     }
     if (match) result.records.append(record.toRecord());
     return true;
-  });
+  };
+  // A text search visits only the records a byte search finds may hold the text.
+  const QList<QByteArray> needles =
+      searchUsesText(kind) ? searchNeedles(foldForSearch(searchText), fileStart(dataFile))
+                           : QList<QByteArray>();
+  result.status =
+      needles.isEmpty()
+          ? scanScheduleViews(dataFile, visit)
+          : scanScheduleViewsHolding(dataFile, kind == SearchBySubject ? 1 : 2, needles, visit);
   return result;
 }

@@ -125,6 +125,34 @@ class DataFileReader {
       }
     }
   }
+  // passRecordsTo for a scan that looks for records holding one of `needles` (at most eight
+  // byte strings, none with a quote, comma or line end) in their field number `field`, and
+  // that stops at a record whose first field starts with `stop`: the next place a needle or the
+  // stop stands is found with a byte search, and the fields before it are counted to tell which
+  // field of which record it lies in. Where the bytes are not as the program writes them, the
+  // records go through visit(views) one by one as in passRecords. It stops before such a
+  // record; the records it passes over are not kept.
+  // Where the needles were last found, so that the calls of one scan search each byte once:
+  // for each, the file offset of its next place (-1: none before `searched`).
+  struct NeedleCursor {
+    std::array<qint64, 9> next;
+    std::array<qint64, 9> searched{};
+    NeedleCursor() { next.fill(-1); }
+  };
+  template <typename Visit>
+  void passRecordsHolding(int fieldCount, int field, std::span<const QByteArrayView> needles,
+                          QByteArrayView stop, NeedleCursor& cursor, Visit&& visit) {
+    keep_ = -1;
+    for (;;) {
+      const PlainPass pass = passPlainHolding(fieldCount, field, needles, stop, cursor);
+      if (pass == PlainPass::Found) return;
+      if (pass == PlainPass::NotPlain && !passOver(fieldCount, visit, false)) return;
+      if (!fill()) {
+        passOver(fieldCount, visit, false);
+        return;
+      }
+    }
+  }
   // passRecords for a scan that can judge most records from their bytes alone: keeps(record)
   // is told a whole record as it stands (from its first byte to after its last delimiter) and
   // says whether to pass it on. The record starts are found by counting fields 64 bytes at a
@@ -215,6 +243,9 @@ class DataFileReader {
   // The fast part of passByFirstField: Found is the record keeps() refused.
   PlainPass passPlainFirstFields(int fieldCount, bool (*keeps)(void*, QByteArrayView),
                                  void* context);
+  // The fast part of passRecordsHolding.
+  PlainPass passPlainHolding(int fieldCount, int field, std::span<const QByteArrayView> needles,
+                             QByteArrayView stop, NeedleCursor& cursor);
   // The fast part of passByRecord: Found is the record keeps() refused.
   PlainPass passPlainWholeRecords(int fieldCount, bool (*keeps)(void*, QByteArrayView),
                                   void* context);

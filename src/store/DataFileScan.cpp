@@ -1,8 +1,10 @@
 #include "store/DataFileScan.h"
 
 #include <QHash>
+#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -117,6 +119,39 @@ Status scanScheduleViews(const QString& path,
     if (!visit(view)) break;
   }
   reader.stopKeeping();
+  if (!reader.errorString().isEmpty()) return Status::failure(reader.errorString());
+  return Status::success();
+}
+
+Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByteArray>& needles,
+                                const std::function<bool(const ScheduleRecordView&)>& visit) {
+  DataFileReader reader(path);
+  if (!reader.open()) return Status::failure(reader.errorString());
+  std::vector<QByteArrayView> views(needles.cbegin(), needles.cend());
+  const auto holds = [&](QByteArrayView bytes) {
+    return std::any_of(views.cbegin(), views.cend(),
+                       [&](QByteArrayView needle) { return bytes.contains(needle); });
+  };
+  std::array<DataFileReader::Span, ScheduleRecord::kFieldCount> spans;
+  ScheduleRecordView view;
+  DataFileReader::NeedleCursor cursor;
+  while (!reader.atEnd()) {
+    reader.passRecordsHolding(ScheduleRecord::kFieldCount, field, views, kTimerMarkerText, cursor,
+                              [&](const QByteArrayView* record) {
+                                return record[0] != kTimerMarkerText && !holds(record[field]);
+                              });
+    if (reader.atEnd()) break;
+    reader.keepFromHere();
+    if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) break;
+    const char* base = reader.kept().data();
+    for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
+      view.fields[i] = QByteArrayView(base + spans[i].begin, spans[i].end - spans[i].begin);
+      view.quoted[i] = spans[i].quoted;
+    }
+    reader.stopKeeping();
+    if (view.fields[0] == kTimerMarkerText) break;
+    if (!visit(view)) break;
+  }
   if (!reader.errorString().isEmpty()) return Status::failure(reader.errorString());
   return Status::success();
 }

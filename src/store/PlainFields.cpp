@@ -219,3 +219,91 @@ DataFileReader::PlainPass DataFileReader::passPlainWholeRecords(
   if (counter.stoppedAt()) return PlainPass::Found;
   return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
 }
+
+DataFileReader::PlainPass DataFileReader::passPlainHolding(int fieldCount, int field,
+                                                           std::span<const QByteArrayView> needles,
+                                                           QByteArrayView stop,
+                                                           NeedleCursor& cursor) {
+  const char* const data = buffer_.constData();
+  const char* const end = data + buffer_.size();
+  const char* const start = data + pos_;
+  const char* const limit = countingLimit(start, end);
+  if (!limit) return PlainPass::BufferEnd;
+
+  PlainFieldCounter counter(start, end, fieldCount);
+  constexpr int kMaxNeedles = 9;  // eight and the stop
+  QByteArrayView wanted[kMaxNeedles];
+  int count = 0;
+  for (const QByteArrayView needle : needles) {
+    if (count < kMaxNeedles - 1 && !needle.isEmpty()) wanted[count++] = needle;
+  }
+  const int stopIndex = count;
+  wanted[count++] = stop;
+  // Each needle's next place, as far as earlier calls found it; only bytes not yet searched
+  // are searched.
+  const qint64 base = bufferStart_;
+  const qint64 here = base + pos_;
+  const qint64 bufferEnd = base + buffer_.size();
+  const char* next[kMaxNeedles];
+  for (int i = 0; i < count; ++i) {
+    if (cursor.next[i] >= here && cursor.next[i] < bufferEnd) {
+      next[i] = data + (cursor.next[i] - base);
+      continue;
+    }
+    qint64 from = here;
+    if (cursor.next[i] < 0) from = std::max(from, cursor.searched[i] - wanted[i].size() + 1);
+    next[i] = from < bufferEnd ? find(wanted[i], data + (from - base), end) : end;
+  }
+  const auto remember = [&] {
+    for (int i = 0; i < count; ++i) {
+      cursor.next[i] = next[i] < end ? base + (next[i] - data) : -1;
+      cursor.searched[i] = bufferEnd;
+    }
+  };
+  for (;;) {
+    const char* candidate = end;
+    for (int i = 0; i < count; ++i) candidate = std::min(candidate, next[i]);
+    if (candidate >= limit) break;
+    if (!counter.advanceTo(candidate)) {
+      pos_ = counter.recordStart() - data;
+      remember();
+      return PlainPass::NotPlain;
+    }
+    bool found = false;
+    if (next[stopIndex] == candidate && counter.inFirstField()) {
+      const char* const first = counter.fieldStart();
+      Parsed parsed;
+      // A first field that may run past the buffer is left to the careful reads.
+      found = !parseInBuffer(first, end, &parsed) ||
+              QByteArrayView(parsed.value, parsed.valueEnd - parsed.value).startsWith(stop);
+    }
+    for (int i = 0; i < stopIndex && !found; ++i) {
+      found = next[i] == candidate && counter.fieldIndex() == field;
+    }
+    if (found) {
+      // The record it lies in, from a record start at or before it, field by field; one that
+      // runs past the buffer is left to the careful reads.
+      const char* record = counter.recordStart();
+      for (;;) {
+        const char* p = record;
+        Parsed parsed;
+        int parsedFields = 0;
+        for (; parsedFields < fieldCount && parseInBuffer(p, end, &parsed); ++parsedFields) {
+          p = parsed.next;
+        }
+        if (parsedFields < fieldCount || p > candidate) break;
+        record = p;
+      }
+      pos_ = record - data;
+      remember();
+      return PlainPass::Found;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (next[i] == candidate) next[i] = find(wanted[i], candidate + 1, end);
+    }
+  }
+  const bool plain = counter.advanceTo(limit);
+  pos_ = counter.recordStart() - data;
+  remember();
+  return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
+}

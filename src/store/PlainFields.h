@@ -29,6 +29,8 @@ class PlainFieldCounter {
   // Where the field that the counted bytes end in starts, and whether it is a record's first.
   const char* fieldStart() const { return state_.fieldStart; }
   bool inFirstField() const { return state_.fieldIndex == 0; }
+  // Which field of its record that field is (0 for the first).
+  int fieldIndex() const { return state_.fieldIndex; }
   // A record start at or before where the counting stands, within a kilobyte or a record of it.
   const char* recordStart() const { return state_.recordStart; }
 

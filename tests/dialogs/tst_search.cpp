@@ -238,6 +238,63 @@ class SearchTest : public QObject {
     QCOMPARE(days(result), found ? QStringList{"01"} : QStringList{});
   }
 
+  // In a large file a text search visits only the records a byte search finds may hold the
+  // text: it must still find each of these, wherever its bytes stand (behind a long run of
+  // other records, across the reader's 256 KiB chunks, after lines that must be read field by
+  // field) and whichever codes they are written in (a circled number folding to two digits, a
+  // half-width kana with its voiced mark, the same text in the other field).
+  void largeFilesFindWhatTheFieldsHold_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QStringList>("expected");
+    const QByteArray meeting42 = "\x89\xEF\x8B\x63\x34\x32";  // 会議42
+    QTest::newRow("plain") << 0 << u"会議42"_qs << entry("2024/01/01", meeting42, "", "0")
+                           << QStringList{"01"};
+    QTest::newRow("a circled fourteen holds 4")
+        << 0 << u"会議42"_qs << entry("2024/01/01", "\x89\xEF\x8B\x63\x87\x4D\x32", "", "0")
+        << QStringList{};
+    QTest::newRow("a circled fourteen before 2")
+        << 0 << u"42"_qs << entry("2024/01/01", "\x87\x4D\x32", "", "0") << QStringList{"01"};
+    QTest::newRow("full-width digits")
+        << 0 << u"会議42"_qs << entry("2024/01/01", "\x89\xEF\x8B\x63\x82\x53\x82\x51", "", "0")
+        << QStringList{"01"};
+    QTest::newRow("half-width kana with its mark")
+        << 0 << u"ガッ"_qs << entry("2024/01/01", "\xB6\xDE\xAF\xBA", "", "0") << QStringList{"01"};
+    QTest::newRow("in the content, searched by subject")
+        << 0 << u"会議42"_qs << entry("2024/01/01", "x", meeting42, "0") << QStringList{};
+    QTest::newRow("in the subject, searched by content")
+        << 1 << u"会議42"_qs << entry("2024/01/01", meeting42, "x", "0") << QStringList{};
+    QTest::newRow("with a comma inside the quotes")
+        << 0 << u"会議42"_qs << entry("2024/01/01", "a," + meeting42, "", "0") << QStringList{"01"};
+    QTest::newRow("after a line read field by field")
+        << 0 << u"会議42"_qs
+        << "\"2024/01/03\", \"x\",\"\",0,0\r\n" + entry("2024/01/02", meeting42, "", "0") +
+               entry("2024/01/01", meeting42, "", "0")
+        << QStringList{"02", "01"};
+  }
+  void largeFilesFindWhatTheFieldsHold() {
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, lines);
+    QFETCH(QStringList, expected);
+    // 40-byte lines of other texts; the one before the lines under test ends 3 bytes short of
+    // the first chunk's end or lies well inside it.
+    for (const int count : {0, 6553, 20000}) {
+      QByteArray bytes;
+      for (int i = 0; i < count; ++i) {
+        bytes += entry("2024/02/01", QByteArray::number(i % 10).rightJustified(16, 'z'), "", "0");
+      }
+      const QString path = dir_.filePath("large.dat");
+      writeBytes(path,
+                 bytes + lines + kMarkerLine +
+                     "\"\x89\xEF\x8B\x63\x34\x32\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"\r\n");
+      const SearchResult result = searchSchedule(path, kind, text);
+      QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+      QCOMPARE(days(result), expected);
+    }
+  }
+
  private:
   QString dataFile() const { return dir_.filePath("search.dat"); }
 
