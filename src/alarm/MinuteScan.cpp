@@ -52,7 +52,10 @@ MinuteScanResult scanDueTimers(const QString& path, const MinuteRange& minutes) 
   if (minutes.isEmpty()) return result;
 
   // Reading first, writing only if a once-only timer has to go: a scan that fires nothing, or
-  // only repeating timers, must not touch the file every minute, nor wait for its lock.
+  // only repeating timers, must not touch the file every minute, nor wait for its lock. The
+  // removal then copies the entries before the marker the scan found unread, if the file is
+  // still the one it read.
+  const ScanSession session;
   QList<TimerRecord> toRemove;
   result.status = scanTimers(path, [&](const TimerRecord& timer) {
     const TimerView view(timer);

@@ -300,11 +300,11 @@ bool kernelCopyRefused(int errorNumber) {
 
 }  // namespace
 
-Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size) {
+Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size, bool kernel) {
   if (fd_ < 0) return writeFailure(path_, QStringLiteral("内部エラー"));
   if (Status flushed = flush(); !flushed) return flushed;
   // The kernel moves the bytes itself, and shares them where the file system can.
-  while (size > 0 && !kernelCopyRefused_) {
+  while (size > 0 && kernel && !kernelCopyRefused_) {
     long long in = offset;
     const long copied =
         copyFileRange()(sourceFd, &in, fd_, nullptr,
@@ -430,7 +430,7 @@ Status AtomicReplacement::writeOut(const char* data, qsizetype left) {
   return Status::success();
 }
 
-Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size) {
+Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size, bool) {
   // No kernel copy here: the bytes are read through a handle of our own and written.
   QFile source;
   if (!source.open(sourceFd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)) {

@@ -39,7 +39,8 @@ class AtomicReplacement {
   // Appends `size` bytes of another open file, from `offset` on, without moving its position:
   // the kernel copies them (copy_file_range, which shares the blocks on file systems that can),
   // or, where it cannot, they are read and written here.
-  Status copyFrom(int sourceFd, qint64 offset, qint64 size);
+  // With `kernel` false they are read and written here whatever the file system.
+  Status copyFrom(int sourceFd, qint64 offset, qint64 size, bool kernel = true);
   Status commit();
   // Removes the temporary file; the old file stays as it is.
   void abandon();

@@ -6,26 +6,15 @@
 #include <optional>
 #include <vector>
 
-#ifndef Q_OS_WIN
-#include <sys/stat.h>
-#endif
-
 #include "store/DataFileReader.h"
+#include "store/FileIdentity.h"
 
 namespace {
 
 // What the scans of a session found in one file, and which file that was.
 struct ScanPlaces {
-  struct Identity {
-    quint64 device = 0;
-    quint64 inode = 0;
-    qint64 size = -1;
-    qint64 modified = 0;
-    qint64 changed = 0;
-    bool operator==(const Identity&) const = default;
-  };
   QString path;
-  Identity identity;
+  FileIdentity identity;
   // Where the first record of a month's run starts; -1 for a month the file does not hold.
   QHash<QByteArray, qint64> months;
   qint64 marker = -1;  // where the marker starts, once found
@@ -38,26 +27,11 @@ struct SessionState {
 
 thread_local SessionState gSession;
 
-std::optional<ScanPlaces::Identity> identityOf(DataFileReader& reader) {
-#ifndef Q_OS_WIN
-  struct stat info {};
-  if (::fstat(reader.file().handle(), &info) != 0) return std::nullopt;
-  return ScanPlaces::Identity{
-      static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
-      static_cast<qint64>(info.st_size),
-      static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
-      static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
-#else
-  Q_UNUSED(reader);
-  return std::nullopt;
-#endif
-}
-
 // The places known for the file the reader has open, within a session; none outside one, or
 // when the file cannot tell what it is. A file other than the one remembered starts afresh.
 ScanPlaces* placesFor(const QString& path, DataFileReader& reader) {
   if (gSession.depth == 0) return nullptr;
-  const std::optional<ScanPlaces::Identity> identity = identityOf(reader);
+  const std::optional<FileIdentity> identity = fileIdentity(reader.file().handle());
   if (!identity) return nullptr;
   ScanPlaces& places = gSession.places;
   if (places.path != path || !(places.identity == *identity)) {
@@ -67,6 +41,15 @@ ScanPlaces* placesFor(const QString& path, DataFileReader& reader) {
 }
 
 }  // namespace
+
+std::optional<qint64> sessionMarkerOffset(const QString& path, const FileIdentity& identity) {
+  const ScanPlaces& places = gSession.places;
+  if (gSession.depth == 0 || places.path != path || !(places.identity == identity) ||
+      places.marker < 0) {
+    return std::nullopt;
+  }
+  return places.marker;
+}
 
 ScanSession::ScanSession() : outermost_(gSession.depth++ == 0) {}
 

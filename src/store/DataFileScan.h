@@ -4,7 +4,9 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
+#include "store/FileIdentity.h"
 #include "store/Record.h"
 #include "store/Status.h"
 
@@ -55,6 +57,10 @@ class ScanSession {
  private:
   bool outermost_ = false;
 };
+
+// Where the scans of the living session found the marker of the file at `path`, when the file
+// is still the one they read (for a rewrite that leaves the schedule records as they stand).
+std::optional<qint64> sessionMarkerOffset(const QString& path, const FileIdentity& identity);
 
 // "yyyy/mm" of a month, as the first seven characters of an EntryDate.
 QByteArray monthKey(int year, int month);

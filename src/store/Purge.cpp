@@ -7,6 +7,7 @@
 #include "shared/Numeric.h"
 #include "store/Cp932.h"
 #include "store/DataFileReader.h"
+#include "store/FileIdentity.h"
 #include "store/Rewrite.h"
 #include "store/SystemError.h"
 #include "store/TimerView.h"
@@ -118,13 +119,27 @@ class PurgeRules {
   mutable int lastKey_ = 0;
 };
 
-// The read-only pass: true when the tidy-up would change the file (or must report on it),
-// false when the file is already tidy. Reads only the fields the rules look at.
-bool needsRewrite(const QString& path, const PurgeRules& rules) {
+// What the read-only pass found: whether the tidy-up would change the file (or must report on
+// it), and where the first thing it would change starts in that very file (0: not known).
+struct PurgeNeed {
+  bool needed = true;
+  qint64 firstChange = 0;
+  std::optional<FileIdentity> identity;
+};
+
+// The read-only pass. Reads only the fields the rules look at.
+PurgeNeed needsRewrite(const QString& path, const PurgeRules& rules) {
   DataFileReader reader(path);
-  if (!reader.open()) return true;  // the rewrite reports why
+  if (!reader.open()) return {};  // the rewrite reports why
+  PurgeNeed need;
+  need.identity = fileIdentity(reader.file().handle());
+  const auto changeAt = [&](qint64 offset) {
+    need.firstChange = offset;
+    return need;
+  };
   QList<Field> fields;
   bool markerSeen = false;
+  qint64 markerStart = 0;
   while (!reader.atEnd()) {
     // Entries the tidy-up keeps as they stand, in one tight pass; the careful read below looks
     // again at the record it stops at.
@@ -136,35 +151,42 @@ bool needsRewrite(const QString& path, const PurgeRules& rules) {
         });
     if (reader.atEnd()) break;
     reader.keepFromHere();
-    if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) return true;
+    const qint64 recordStart = reader.keptOffset();
+    if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) return changeAt(recordStart);
     if (TimerMarker::matches(fields[0])) {
       markerSeen = true;
+      markerStart = recordStart;
       // A marker written any other way is written again as the program writes it.
       static const QByteArray canonical = encodeLine(TimerMarker::fields());
-      if (reader.kept() != canonical) return true;
+      if (reader.kept() != canonical) return changeAt(recordStart);
       break;
     }
     const std::array<QByteArrayView, ScheduleRecord::kFieldCount> record{
         fields[0].raw, fields[1].raw, fields[2].raw, fields[3].raw, fields[4].raw};
-    if (!rules.keepsEntryAsItStands(record.data())) return true;
+    if (!rules.keepsEntryAsItStands(record.data())) return changeAt(recordStart);
   }
   reader.stopKeeping();
-  if (!markerSeen) return true;  // gets its marker
+  if (!markerSeen) return changeAt(0);  // gets its marker
+  // Whatever else changes lies at or after the marker.
   while (!reader.atEnd()) {
-    if (!reader.readRecord(TimerRecord::kFieldCount, &fields)) return true;
+    if (!reader.readRecord(TimerRecord::kFieldCount, &fields)) return changeAt(markerStart);
     if (rules.dropsTimer(fields[1].raw, fields[2].raw, fields[3].raw, fields[4].raw, fields[5].raw,
                          fields[6].raw)) {
-      return true;
+      return changeAt(markerStart);
     }
   }
-  if (!reader.errorString().isEmpty()) return true;
+  if (!reader.errorString().isEmpty()) return changeAt(markerStart);
   // What the rewrite leaves out or adds at the end: blank lines after the last record, the CR
   // LF of a last line without one.
-  if (reader.offset() != reader.fileSize()) return true;
+  if (reader.offset() != reader.fileSize()) return changeAt(markerStart);
   QFile& file = reader.file();
   char last = '\n';
-  if (file.size() > 0 && (!file.seek(file.size() - 1) || !file.getChar(&last))) return true;
-  return last != '\n' && last != '\r' && last != ',';
+  if (file.size() > 0 && (!file.seek(file.size() - 1) || !file.getChar(&last))) {
+    return changeAt(markerStart);
+  }
+  need.needed = last != '\n' && last != '\r' && last != ',';
+  need.firstChange = markerStart;
+  return need;
 }
 
 }  // namespace
@@ -175,7 +197,8 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
   if (rewritten) *rewritten = false;
   const PurgeRules rules(path, selectedDate, now);
   // Most openings find nothing to tidy: one read, no lock, no write.
-  if (!needsRewrite(path, rules)) return Status::success();
+  const PurgeNeed need = needsRewrite(path, rules);
+  if (!need.needed) return Status::success();
   QList<TimerRecord> removed;
 
   RewriteSteps steps;
@@ -214,6 +237,10 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
     }
     sink.write(timer);
   };
+  // What the read-only pass found unchanged is copied unread, if the file is still that one.
+  if (need.identity && need.firstChange > 0) {
+    steps.unchangedStart = RewriteSteps::UnchangedStart{need.firstChange, *need.identity};
+  }
   const Status status = rewriteDataFile(path, steps).status;
   if (status && removedOnceTimers) *removedOnceTimers = std::move(removed);
   if (status && rewritten) *rewritten = true;

@@ -9,6 +9,7 @@
 #include "store/AtomicFile.h"
 #include "store/DataFileLock.h"
 #include "store/DataFileReader.h"
+#include "store/DataFileScan.h"
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -48,6 +49,27 @@ class Output {
   // Whether the parts of the old file passed over go as ranges for the kernel to copy, or as
   // the bytes read, written from memory.
   bool kernelCopies() const { return kernelCopies_; }
+
+  // Bytes of the old file that go as they stand without having been read: by the kernel where
+  // its copy pays, read and written here elsewhere.
+  void appendUnread(qint64 offset, qint64 size) {
+    if (kernelCopies_) {
+      appendRange(offset, size);
+      return;
+    }
+    if (!status_ || size <= 0) return;
+    flushRange();
+    flushBytes();
+    if (!status_) return;
+    if (identical_ && offset != written_) {
+      rangeStart_ = offset;
+      rangeSize_ = size;
+      identical_ = rangeSameAsSource();
+      rangeSize_ = 0;
+    }
+    status_ = replacement_.copyFrom(source_.handle(), offset, size, false);
+    written_ += size;
+  }
 
   // Bytes of the old file at `offset` that were read on the way and go as they stand.
   void appendRead(qint64 offset, QByteArrayView bytes) {
@@ -312,6 +334,27 @@ bool readInto(DataFileReader& reader, const std::array<Field*, N>& fields) {
 
 }  // namespace
 
+namespace {
+
+// How much of the file's start the rewrite may copy unread: what a read-only pass found
+// unchanged, or, for steps that leave the schedule records as they stand, everything before
+// the marker where the scans of this session found it; only while the file is the one they read.
+std::optional<qint64> unchangedPrefix(const QString& path, DataFileReader& reader,
+                                      const RewriteSteps& steps) {
+  const std::optional<FileIdentity> identity = fileIdentity(reader.file().handle());
+  if (!identity) return std::nullopt;
+  std::optional<qint64> offset;
+  if (steps.unchangedStart && steps.unchangedStart->identity == *identity) {
+    offset = steps.unchangedStart->offset;
+  } else if (!steps.schedule && steps.scheduleStops.isEmpty()) {
+    offset = sessionMarkerOffset(path, *identity);
+  }
+  if (!offset || *offset <= 0 || *offset > identity->size) return std::nullopt;
+  return offset;
+}
+
+}  // namespace
+
 RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   // The read and the write under one lock: no other copy changes the file in between.
   const DataFileLock lock(path);
@@ -331,6 +374,9 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
     return std::nullopt;
   };
 
+  if (const std::optional<qint64> prefix = unchangedPrefix(path, reader, steps)) {
+    if (reader.seekTo(*prefix)) output.appendUnread(0, *prefix);
+  }
   reader.keepFromHere();
   ScheduleRecord schedule;
   const std::array<Field*, 5> scheduleFields{&schedule.EntryDate, &schedule.Subject,

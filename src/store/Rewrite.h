@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 
+#include "store/FileIdentity.h"
 #include "store/Record.h"
 #include "store/Status.h"
 
@@ -62,6 +64,14 @@ struct RewriteSteps {
   // writes every record unchanged whose EntryDate does not start with one of these bytes. The
   // others are found with a byte search and only they are handed to the step.
   QList<QByteArray> scheduleStops;
+  // Optional, from a read-only pass over the file before the rewrite took the lock: the steps
+  // change nothing before `offset` (where a schedule record or the marker starts). When the
+  // file is still that very file, those bytes go to the new file unread.
+  struct UnchangedStart {
+    qint64 offset = 0;
+    FileIdentity identity;
+  };
+  std::optional<UnchangedStart> unchangedStart;
 };
 
 // Reads the data file, passes every record through the steps and replaces the file with the

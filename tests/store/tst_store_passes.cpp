@@ -5,8 +5,10 @@
 #include <QTest>
 #include <cstdio>
 
+#include <unistd.h>
 #include "store/DataFileScan.h"
 #include "store/Purge.h"
+#include "store/Rewrite.h"
 #include "support/TestFiles.h"
 
 namespace {
@@ -116,6 +118,100 @@ class StorePassesTest : public QObject {
       QCOMPARE(monthSubjects(path, 2001, 5), QByteArrayList{"n"});
       QCOMPARE(timerTitles(path), QByteArrayList{"t1"});
     }
+  }
+
+  // A rewrite copies unread what a pass before it found unchanged, but only from that very
+  // file: once another file has taken the name (as a rewrite by another copy leaves it), or
+  // the file has been written since, everything is read again. Steps that change nothing before
+  // the place give the same bytes either way, wherever the place is.
+  void unchangedStartOnlyFromTheSameFile_data() {
+    QTest::addColumn<int>("place");  // the record the unchanged part ends before; -1: the marker
+    QTest::addColumn<bool>("replaced");
+    for (const bool replaced : {false, true}) {
+      const char* how = replaced ? "replaced" : "same file";
+      QTest::addRow("%s, second record", how) << 1 << replaced;
+      QTest::addRow("%s, across the first chunk", how) << 10485 << replaced;
+      QTest::addRow("%s, the marker", how) << -1 << replaced;
+    }
+  }
+  void unchangedStartOnlyFromTheSameFile() {
+    QFETCH(int, place);
+    QFETCH(bool, replaced);
+    const QString path = dir_.filePath(QStringLiteral("start.dat"));
+    const int records = 12000;
+    QByteArray bytes;
+    qint64 offset = 0;
+    for (int i = 0; i < records; ++i) {
+      if (i == place) offset = bytes.size();
+      bytes +=
+          line("\"2001/06/15\",\"" + QByteArray::number(i).rightJustified(6, '0') + "\",\"\",0,0");
+    }
+    if (place < 0) offset = bytes.size();
+    const QByteArray timer = line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    writeBytes(path, bytes + kMarkerLine + timer);
+    RewriteSteps steps;
+    {
+      QFile file(path);
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      const std::optional<FileIdentity> identity = fileIdentity(file.handle());
+      QVERIFY(identity);
+      steps.unchangedStart = RewriteSteps::UnchangedStart{offset, *identity};
+    }
+    QByteArray expected = bytes;
+    if (replaced) {
+      // The same size, another file, whose first record the step below changes.
+      QByteArray other = bytes;
+      other.replace(0, 13, "\"2001/06/16\",");
+      expected = other;
+      expected.replace(13, 8, "\"CHANGE\"");
+      const QString next = dir_.filePath(QStringLiteral("start.next"));
+      writeBytes(next, other + kMarkerLine + timer);
+      QCOMPARE(::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()),
+               0);
+    }
+    // The steps change the entries of 2001/06/16 (the old file has none) and rename the timer.
+    steps.schedule = [](const ScheduleRecord& record, RecordSink& sink) {
+      ScheduleRecord changed = record;
+      if (record.EntryDate.raw == "2001/06/16") changed.Subject = Field::text("CHANGE");
+      sink.write(changed);
+    };
+    steps.timer = [](const TimerRecord& record, RecordSink& sink) {
+      TimerRecord renamed = record;
+      renamed.TimerTitle = Field::text("t2");
+      sink.write(renamed);
+    };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QCOMPARE(readBytes(path).size(), expected.size() + kMarkerLine.size() + timer.size());
+    QVERIFY(readBytes(path) ==
+            expected + kMarkerLine + line("\"t2\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\""));
+  }
+
+  // Inside a session, a rewrite that leaves the entries alone copies them unread up to the
+  // marker the session's scan found, but not from a file that has since been replaced.
+  void sessionMarkerOnlyFromTheSameFile() {
+    const QString path = dir_.filePath(QStringLiteral("marker.dat"));
+    const QByteArray timer = line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QByteArray entries = filler(9000);
+    writeBytes(path, entries + kMarkerLine + timer);
+    const ScanSession session;
+    QCOMPARE(timerTitles(path), QByteArrayList{"t1"});
+    // Another file takes the name: two more entries, the same timer.
+    const QByteArray more =
+        line("\"2001/06/16\",\"a\",\"\",0,0") + line("\"2001/06/16\",\"b\",\"\",0,0");
+    const QString next = dir_.filePath(QStringLiteral("marker.next"));
+    writeBytes(next, more + entries + kMarkerLine + timer);
+    QCOMPARE(::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()), 0);
+    RewriteSteps steps;
+    steps.afterTimers = [](RecordSink& sink) {
+      sink.write(TimerRecord{Field::text("t3"), Field::text("2"), Field::text(""), Field::text(""),
+                             Field::text(""), Field::text("09"), Field::text("30"),
+                             Field::text("")});
+    };
+    const RewriteResult result = rewriteDataFile(path, steps);
+    QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
+    QVERIFY(readBytes(path) == more + entries + kMarkerLine + timer +
+                                   line("\"t3\",\"2\",\"\",\"\",\"\",\"09\",\"30\",\"\""));
   }
 
  private:
