@@ -288,6 +288,8 @@ class RadioTabStop : public QObject {
 
 }  // namespace
 
+void makeQuietField(QLineEdit* field) { field->setProperty(kQuietFieldProperty, true); }
+
 void retellCurrentItem(QAbstractItemView* view) {
   QItemSelectionModel* selection = view->selectionModel();
   if (!selection) return;

@@ -8,11 +8,8 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 
-#include "ui/Accessibility.h"
-
 namespace {
 
-const char* const kQuietProperty = "yotennaQuiet";
 const char* const kChangingFocusProperty = "yotennaChangingFocus";
 
 // A one-line text field. Qt's own tells the text's attributes in runs that end one character
@@ -39,7 +36,7 @@ class LineEditAccessible : public QAccessibleWidget,
   // No event of a quiet field is told, nor of a field taking or giving up the focus (Qt asks
   // this of every event before it sends it).
   bool isValid() const override {
-    return QAccessibleWidget::isValid() && !edit()->property(kQuietProperty).toBool() &&
+    return QAccessibleWidget::isValid() && !edit()->property(kQuietFieldProperty).toBool() &&
            !edit()->property(kChangingFocusProperty).toBool();
   }
 
@@ -158,8 +155,6 @@ class LineEditAccessible : public QAccessibleWidget,
 QAccessibleInterface* makeLineEditAccessible(QLineEdit* edit) {
   return new LineEditAccessible(edit);
 }
-
-void makeQuietField(QLineEdit* field) { field->setProperty(kQuietProperty, true); }
 
 bool handleFieldFocusQuietly(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut) return false;

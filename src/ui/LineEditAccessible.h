@@ -8,6 +8,9 @@ class QEvent;
 class QLineEdit;
 class QObject;
 
+// The property that makes a field quiet (makeQuietField sets it).
+inline constexpr const char* kQuietFieldProperty = "yotennaQuiet";
+
 QAccessibleInterface* makeLineEditAccessible(QLineEdit* edit);
 
 // For an application-wide event filter: runs a field's own handling of a focus event (its

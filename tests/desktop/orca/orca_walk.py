@@ -39,6 +39,16 @@ def long_date(day):
     return "%04d年%02d月%02d日" % (day.year, day.month, day.day)
 
 
+def spoken_date(day):
+    return "%s %s曜日" % (long_date(day), WEEKDAYS[day.weekday()])
+
+
+def spoken_week(day):
+    # The calendar's row of the day, from Sunday, each day said on its own.
+    sunday = day - datetime.timedelta(days=(day.weekday() + 1) % 7)
+    return r"\. \| ".join(str((sunday + datetime.timedelta(days=i)).day) for i in range(7))
+
+
 def record(*fields):
     return ",".join(fields) + "\r\n"
 
@@ -114,6 +124,13 @@ CASES = [
                          r"種類 毎日", r"時間 13:00"], not_say=[TREE], once=[r"題名 会議"]),
         step("Down", say=[r"題名 薬を飲む", r"種類 一回"]),
     ]),
+    ("main: Space on a timer list's row opens it in the editor", TWO_ENTRIES, [
+        step("start"),
+        step("Tab"),
+        step("Tab"),
+        step("Down", say=[r"題名 薬を飲む"]),
+        step("space", window=EDITOR, say=[r"タイマーの件名", r"薬を飲む"]),
+    ]),
     ("main: a day cell speaks its date, then its entries", TWO_ENTRIES, [
         step("start"),
         step("Tab"),
@@ -171,10 +188,10 @@ CASES = [
         step("ctrl+t", window=DATE_DIALOG, say=[r"表示"]),
         step("Tab", say=[r"閉じる"]),
         step("Tab", say=[r"表示する年月日", long_date(TODAY)]),
-        step("Up", say=[long_date(TODAY.replace(year=NEXT_YEAR))], not_say=[r"\btable\b"]),
+        step("Up", say=[spoken_date(TODAY.replace(year=NEXT_YEAR))], not_say=[r"\btable\b"]),
         step("Right", say=[r"月 %02d" % TODAY.month]),
-        step("Down", say=[long_date(TODAY.replace(year=NEXT_YEAR, month=TODAY.month - 1)
-                                    if TODAY.month > 1 else TODAY.replace(month=12))]),
+        step("Down", say=[spoken_date(TODAY.replace(year=NEXT_YEAR, month=TODAY.month - 1)
+                                      if TODAY.month > 1 else TODAY.replace(month=12))]),
         step("Right", say=[r"日 %02d" % TODAY.day]),
         step("Right", say=[r"日 %02d" % TODAY.day]),
         step("Left", say=[r"月 %02d" % (TODAY.month - 1 if TODAY.month > 1 else 12)]),
@@ -185,9 +202,9 @@ CASES = [
         step("ctrl+t", window=DATE_DIALOG),
         step("Tab"),
         step("Tab"),
-        step("F4", say=[r"%d" % TODAY.day], not_say=[long_date(TODAY.replace(day=1))]),
-        step("Escape", say=[r"表示する年月日", long_date(TODAY)]),
-        step("alt+Down", say=[r"%d" % TODAY.day]),
+        step("F4", say=[spoken_week(TODAY)], not_say=[long_date(TODAY.replace(day=1))]),
+        step("Escape", say=[r"表示する年月日", spoken_date(TODAY)]),
+        step("alt+Down", say=[spoken_week(TODAY)]),
         step("Escape", say=[long_date(TODAY)]),
     ]),
 
@@ -202,6 +219,7 @@ CASES = [
         step("Tab"),
         step("Tab", say=[r"検索結果", r"table with 1 row", r"日付け " + TODAY.strftime("%Y/%m/%d"),
                          r"件名 燃えるゴミ"], not_say=[TREE]),
+        step("Return", window=EDITOR, say=[r"予定の件名", r"燃えるゴミ"]),
     ]),
     ("search: a search that finds nothing says so", ONE_ENTRY, [
         step("start"),
@@ -223,9 +241,9 @@ CASES = [
         step("start"),
         step("F10", once=[r"ファイル"], not_say=[r"絞り込み"]),
         step("Down", say=[r"新規作成"]),
-        step("Right", say=[r"表示"], not_say=[r"絞り込み"]),
+        step("Right", say=[r"表示\.? \| コンパクト"], not_say=[r"絞り込み"]),
         step("Right", say=[r"年月日変更"]),
-        step("Left", say=[r"表示"]),
+        step("Left", say=[r"表示\.? \| コンパクト"]),
         step("Escape"),
     ]),
 
