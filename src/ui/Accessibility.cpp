@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFocusEvent>
 #include <QFocusFrame>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,11 +22,13 @@
 #include <algorithm>
 #include <memory>
 
+#include "ui/LineEditAccessible.h"
+#include "ui/ReportTableAccessible.h"
+
 namespace {
 
 const char* const kDecorativeProperty = "yotennaDecorative";
 const char* const kAnnouncerProperty = "yotennaAnnouncer";
-const char* const kQuietProperty = "yotennaQuiet";
 
 // A combo box as Qt presents it (the list, then the line edit of an editable box, as children;
 // the value is the text), but named by its accessible name.
@@ -123,142 +126,6 @@ class DialogAccessible : public QAccessibleWidget {
   }
 };
 
-// A one-line text field. Qt's own tells the text's attributes in runs that end one character
-// short, and Orca 43 splits the line by them, so 燃えるゴミ was read 燃えるゴ: here the whole
-// text is one run. The rest is what Qt tells.
-class LineEditAccessible : public QAccessibleWidget,
-                           public QAccessibleTextInterface,
-                           public QAccessibleEditableTextInterface {
- public:
-  explicit LineEditAccessible(QLineEdit* edit)
-      : QAccessibleWidget(edit, QAccessible::EditableText) {
-    addControllingSignal(QStringLiteral("textChanged(const QString&)"));
-    addControllingSignal(QStringLiteral("returnPressed()"));
-  }
-
-  void* interface_cast(QAccessible::InterfaceType type) override {
-    if (type == QAccessible::TextInterface) return static_cast<QAccessibleTextInterface*>(this);
-    if (type == QAccessible::EditableTextInterface) {
-      return static_cast<QAccessibleEditableTextInterface*>(this);
-    }
-    return QAccessibleWidget::interface_cast(type);
-  }
-
-  // No event of a quiet field is told (Qt asks this of every event before it sends it).
-  bool isValid() const override {
-    return QAccessibleWidget::isValid() && !edit()->property(kQuietProperty).toBool();
-  }
-
-  QString text(QAccessible::Text kind) const override {
-    if (kind == QAccessible::Value) return shown();
-    QString text = QAccessibleWidget::text(kind);
-    if (kind == QAccessible::Name && text.isEmpty()) text = edit()->placeholderText();
-    return text;
-  }
-
-  void setText(QAccessible::Text kind, const QString& text) override {
-    if (kind != QAccessible::Value) {
-      QAccessibleWidget::setText(kind, text);
-    } else if (!edit()->isReadOnly()) {
-      edit()->setText(text);
-    }
-  }
-
-  QAccessible::State state() const override {
-    QAccessible::State state = QAccessibleWidget::state();
-    state.readOnly = edit()->isReadOnly();
-    state.editable = !edit()->isReadOnly();
-    state.selectableText = true;
-    state.passwordEdit = edit()->echoMode() != QLineEdit::Normal;
-    return state;
-  }
-
-  // QAccessibleTextInterface
-  void selection(int index, int* startOffset, int* endOffset) const override {
-    *startOffset = *endOffset = 0;
-    if (index != 0 || selectionCount() == 0) return;
-    *startOffset = edit()->selectionStart();
-    *endOffset = edit()->selectionEnd();
-  }
-  int selectionCount() const override { return edit()->hasSelectedText() && !inComboBox() ? 1 : 0; }
-  void addSelection(int startOffset, int endOffset) override {
-    setSelection(0, startOffset, endOffset);
-  }
-  void removeSelection(int index) override {
-    if (index == 0) edit()->deselect();
-  }
-  void setSelection(int, int startOffset, int endOffset) override {
-    edit()->setSelection(startOffset, endOffset - startOffset);
-  }
-  int cursorPosition() const override { return edit()->cursorPosition(); }
-  void setCursorPosition(int position) override { edit()->setCursorPosition(position); }
-  QString text(int startOffset, int endOffset) const override {
-    const QString all = shown();
-    if (startOffset > endOffset || startOffset < 0 || endOffset > all.size()) return {};
-    return all.mid(startOffset, endOffset - startOffset);
-  }
-  int characterCount() const override { return static_cast<int>(shown().size()); }
-  QRect characterRect(int offset) const override {
-    const QString all = shown();
-    if (offset < 0 || offset >= all.size()) return {};
-    const QFontMetrics metrics(edit()->font());
-    const QRect cursor = edit()->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    // The caret's rectangle places the line; the characters are measured from the caret.
-    const int caretX = cursor.center().x();
-    const int x = caretX + metrics.horizontalAdvance(all.left(offset)) -
-                  metrics.horizontalAdvance(all.left(edit()->cursorPosition()));
-    const QRect local(x, cursor.top(), metrics.horizontalAdvance(all.at(offset)), cursor.height());
-    return QRect(edit()->mapToGlobal(local.topLeft()), local.size());
-  }
-  int offsetAtPoint(const QPoint& point) const override {
-    const QPoint local = edit()->mapFromGlobal(point);
-    if (!edit()->rect().contains(local)) return -1;
-    return edit()->cursorPositionAt(local);
-  }
-  void scrollToSubstring(int startIndex, int) override { edit()->setCursorPosition(startIndex); }
-  QString attributes(int offset, int* startOffset, int* endOffset) const override {
-    const int count = characterCount();
-    if (offset < 0 || offset > count) {
-      *startOffset = *endOffset = -1;
-      return {};
-    }
-    *startOffset = 0;
-    *endOffset = count;
-    return {};
-  }
-
-  // QAccessibleEditableTextInterface
-  void deleteText(int startOffset, int endOffset) override {
-    if (edit()->isReadOnly()) return;
-    edit()->setSelection(startOffset, endOffset - startOffset);
-    edit()->del();
-  }
-  void insertText(int offset, const QString& text) override {
-    if (edit()->isReadOnly()) return;
-    edit()->setCursorPosition(offset);
-    edit()->insert(text);
-  }
-  void replaceText(int startOffset, int endOffset, const QString& text) override {
-    if (edit()->isReadOnly()) return;
-    edit()->setSelection(startOffset, endOffset - startOffset);
-    edit()->insert(text);
-  }
-
- private:
-  QLineEdit* edit() const { return static_cast<QLineEdit*>(object()); }
-  // The field of an editable combo box keeps its selection to itself: Qt selects the whole
-  // value as the box takes the focus and tells so before the box's focus, and Orca said each
-  // value twice ("12 selected", then the box with 12). The box tells its value.
-  bool inComboBox() const {
-    const auto* box = qobject_cast<const QComboBox*>(edit()->parentWidget());
-    return box && box->lineEdit() == edit();
-  }
-  // What the field shows: a password field never tells its text.
-  QString shown() const {
-    return edit()->echoMode() == QLineEdit::Normal ? edit()->text() : edit()->displayText();
-  }
-};
-
 // An announcer: a notification whose name is what it shows.
 class AnnouncerAccessible : public QAccessibleWidget {
  public:
@@ -271,9 +138,59 @@ class AnnouncerAccessible : public QAccessibleWidget {
   }
 };
 
+// A radio button in a group box, as Qt presents it but not labelled by the box: Orca says a
+// labelled button's group as well as the box it is in, so the group's name twice (「タイマーの
+// 種類 panel」, then 「タイマーの種類」); the box, named, says it once.
+class RadioButtonAccessible : public QAccessibleWidget {
+ public:
+  explicit RadioButtonAccessible(QRadioButton* button)
+      : QAccessibleWidget(button, QAccessible::RadioButton) {}
+
+  // Named by its own caption, not the box's (Qt's widgets fall back on the box's title).
+  QString text(QAccessible::Text kind) const override {
+    if (kind != QAccessible::Name) return QAccessibleWidget::text(kind);
+    const QString name = button()->accessibleName();
+    return name.isEmpty() ? withoutMnemonic(button()->text()) : name;
+  }
+
+  QAccessible::State state() const override {
+    QAccessible::State state = QAccessibleWidget::state();
+    state.checkable = true;
+    state.checked = button()->isChecked();
+    return state;
+  }
+
+  QList<QPair<QAccessibleInterface*, QAccessible::Relation>> relations(
+      QAccessible::Relation match) const override {
+    auto relations = QAccessibleWidget::relations(match);
+    QObject* box = button()->parentWidget();
+    relations.removeIf([box](const QPair<QAccessibleInterface*, QAccessible::Relation>& relation) {
+      return relation.second == QAccessible::Label && relation.first->object() == box;
+    });
+    return relations;
+  }
+
+  QStringList actionNames() const override { return {toggleAction()}; }
+  void doAction(const QString& action) override {
+    if (action == toggleAction() || action == pressAction()) button()->click();
+  }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+ private:
+  QRadioButton* button() const { return static_cast<QRadioButton*>(object()); }
+  static QString withoutMnemonic(const QString& text) {
+    QString plain;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+      if (text[i] == u'&' && i + 1 < text.size()) ++i;
+      plain += text[i];
+    }
+    return plain;
+  }
+};
+
 QAccessibleInterface* programFactory(const QString& className, QObject* object) {
   if (className == u"QLineEdit") {
-    if (auto* edit = qobject_cast<QLineEdit*>(object)) return new LineEditAccessible(edit);
+    if (auto* edit = qobject_cast<QLineEdit*>(object)) return makeLineEditAccessible(edit);
   } else if (className == u"QLabel") {
     auto* label = qobject_cast<QLabel*>(object);
     if (label && label->property(kAnnouncerProperty).toBool()) {
@@ -281,6 +198,16 @@ QAccessibleInterface* programFactory(const QString& className, QObject* object) 
     }
   } else if (className == u"QComboBox") {
     if (auto* box = qobject_cast<QComboBox*>(object)) return new ComboBoxAccessible(box);
+  } else if (className == u"QTreeWidget") {
+    auto* list = qobject_cast<QTreeWidget*>(object);
+    if (list && list->property(kReportTableProperty).toBool()) {
+      return makeReportTableAccessible(list);
+    }
+  } else if (className == u"QRadioButton") {
+    auto* button = qobject_cast<QRadioButton*>(object);
+    if (button && qobject_cast<QGroupBox*>(button->parentWidget())) {
+      return new RadioButtonAccessible(button);
+    }
   } else if (className == u"QDialog") {
     if (auto* dialog = qobject_cast<QDialog*>(object)) return new DialogAccessible(dialog);
   }
@@ -361,7 +288,7 @@ class RadioTabStop : public QObject {
 
 }  // namespace
 
-void makeQuietField(QLineEdit* field) { field->setProperty(kQuietProperty, true); }
+void makeQuietField(QLineEdit* field) { field->setProperty(kQuietFieldProperty, true); }
 
 void retellCurrentItem(QAbstractItemView* view) {
   QItemSelectionModel* selection = view->selectionModel();
@@ -378,13 +305,15 @@ void makeOneTabStop(const QList<QRadioButton*>& group) {
 
 namespace {
 
-// A window that opens tells of its focus once more after a moment: Orca 43 may hear the focus
-// before it has taken in the new window, and then says neither until the next key (an editor
-// opened from a list was silent). A focus it already knows it does not say again. A list tells
-// its row itself (makeSpokenReportList).
+// A field takes and gives up the focus without telling of its caret or selection
+// (handleFieldFocusQuietly). A window that opens tells of its focus once more after a moment: Orca
+// 43 may hear the focus before it has taken in the new window, and then says neither until the next
+// key (an editor opened from a list was silent). A focus it already knows it does not say again. A
+// list tells its row itself (makeSpokenReportList).
 class OpenedWindowFocus : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
+    if (handleFieldFocusQuietly(watched, event)) return true;
     if (event->type() != QEvent::WindowActivate || !watched->isWidgetType()) return false;
     QPointer<QWidget> window = static_cast<QWidget*>(watched);
     if (!window->isWindow()) return false;

@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include "ui/ReportTableAccessible.h"
+
 namespace {
 
 // Names the cells of rows [first, last] by their column's caption and text.
@@ -72,6 +74,11 @@ class SpokenReportList : public QObject {
 }  // namespace
 
 void makeSpokenReportList(QTreeWidget* list) {
+  installAccessibleInterfaces();
+  // A table from now on: whatever Qt made of the list before (a tree) is dropped.
+  list->setProperty(kReportTableProperty, true);
+  QAccessible::deleteAccessibleInterface(
+      QAccessible::uniqueId(QAccessible::queryAccessibleInterface(list)));
   nameCells(list, 0, list->topLevelItemCount() - 1);
   new SpokenReportList(list);
 }

@@ -1,5 +1,6 @@
 // Every window as a screen reader is given it: every control named, no two alike, no combo box
-// announced by its value. A new window is one more entry in windowCases().
+// announced by its value, the lists of rows tables. A new window is one more entry in
+// windowCases().
 
 #include <QAbstractItemView>
 #include <QAccessible>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -230,6 +232,42 @@ class AccessibleTreeTest : public QObject {
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
     // The walk went past the window itself.
     QVERIFY(checked > 1);
+  }
+
+  // The lists of rows are tables to a screen reader (Qt makes them trees), with a row a line
+  // of cells under the captions.
+  void reportListsAreTables_data() {
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("day list") << "main"
+                              << "ListView1" << 2;
+    QTest::newRow("timer list") << "main"
+                                << "ListView2" << 2;
+    QTest::newRow("search results") << "search"
+                                    << "ListView1" << 1;
+  }
+  void reportListsAreTables() {
+    QFETCH(QString, window);
+    QFETCH(QString, list);
+    QFETCH(int, rows);
+    Session s;
+    const auto found = std::find_if(windowCases().begin(), windowCases().end(),
+                                    [&](const WindowCase& c) { return window == c.name; });
+    QVERIFY(found != windowCases().end());
+    QWidget* shown = found->open(s);
+    shown->show();
+    QVERIFY(QTest::qWaitForWindowExposed(shown));
+    auto* view = shown->findChild<QAbstractItemView*>(list);
+    QVERIFY(view);
+    QAccessibleInterface* node = QAccessible::queryAccessibleInterface(view);
+    QCOMPARE(node->role(), QAccessible::Table);
+    QVERIFY(node->tableInterface());
+    QCOMPARE(node->tableInterface()->rowCount(), rows);
+    QAccessibleInterface* cell = node->tableInterface()->cellAt(0, 0);
+    QVERIFY(cell);
+    QCOMPARE(cell->role(), QAccessible::Cell);
+    QCOMPARE(node->child(0)->role(), QAccessible::ColumnHeader);
   }
 
   // The walk must find what it is there to find, or its silence means nothing.

@@ -1,15 +1,20 @@
 // What the program's own accessible interfaces tell a screen reader: a one-line field's text in
-// one run of attributes, report rows with their column captions and a current row on arrival,
-// the announcer's notification, the date dialog's parts and its calendar keys.
+// one run of attributes and nothing of its caret while it takes the focus, report lists as
+// tables whose cells carry their column captions, a current row on arrival, a group's radio
+// buttons not labelled by the group, the announcer's notification, the date dialog's parts and
+// its calendar keys.
 
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QAccessibleTextInterface>
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -24,6 +29,27 @@ QAccessibleTextInterface* textOf(QWidget* widget) {
   QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
   return accessible ? accessible->textInterface() : nullptr;
 }
+
+// Notes, at each focus event a field's filters see, whether the field's interface is valid.
+class FocusWitness : public QObject {
+ public:
+  explicit FocusWitness(QLineEdit* field) : field_(field) { field->installEventFilter(this); }
+  bool valid() const { return QAccessible::queryAccessibleInterface(field_)->isValid(); }
+  QList<QPair<QEvent::Type, bool>> seen;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+      seen.append({event->type(), valid()});
+    }
+    return false;
+  }
+
+ private:
+  QLineEdit* field_;
+};
+
+QString nameOf(QAccessibleInterface* node) { return node ? node->text(QAccessible::Name) : "-"; }
 
 }  // namespace
 
@@ -112,6 +138,108 @@ class SpokenTest : public QObject {
         QCOMPARE(list.topLevelItem(r)->text(column), row[column]);
       }
     }
+  }
+
+  // A list of rows is a table, its first row the captions (Qt gives a tree, and Orca says
+  // tree); its cells follow the rows as rows come and go.
+  void reportListIsATable() {
+    QTreeWidget list;
+    list.setHeaderLabels({"件名", "内容"});
+    makeSpokenReportList(&list);
+    list.addTopLevelItems({new QTreeWidgetItem(QStringList{"燃えるゴミ", "朝8時まで"}),
+                           new QTreeWidgetItem(QStringList{"歯医者", "午後3時"})});
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&list);
+    QCOMPARE(table->role(), QAccessible::Table);
+    QAccessibleTableInterface* rows = table->tableInterface();
+    QVERIFY(rows);
+    QCOMPARE(rows->rowCount(), 2);
+    QCOMPARE(rows->columnCount(), 2);
+    QCOMPARE(table->childCount(), 6);
+    QCOMPARE(table->child(1)->role(), QAccessible::ColumnHeader);
+    QCOMPARE(nameOf(table->child(1)), "内容");
+    // Numbered as Qt numbers a tree's items when it tells of the current one.
+    QAccessibleInterface* cell = rows->cellAt(1, 0);
+    QCOMPARE(cell, table->child(4));
+    QCOMPARE(cell->role(), QAccessible::Cell);
+    QCOMPARE(nameOf(cell), "件名 歯医者");
+    QCOMPARE(table->indexOfChild(cell), 4);
+    QCOMPARE(cell->parent(), table);
+    QAccessibleTableCellInterface* place = cell->tableCellInterface();
+    QVERIFY(place);
+    QCOMPARE(place->rowIndex(), 1);
+    QCOMPARE(place->columnIndex(), 0);
+    QCOMPARE(place->columnHeaderCells().size(), 1);
+    QCOMPARE(nameOf(place->columnHeaderCells().first()), "件名");
+    QCOMPARE(place->table(), table);
+    // Choosing a row through the table makes it the list's current, chosen row.
+    QVERIFY(rows->selectRow(1));
+    QCOMPARE(list.currentItem(), list.topLevelItem(1));
+    QCOMPARE(rows->selectedRows(), QList<int>{1});
+    QVERIFY(rows->cellAt(1, 1)->state().selected);
+    QVERIFY(!rows->cellAt(0, 1)->state().selected);
+    // A row put first moves the others down; a row taken away is gone.
+    list.insertTopLevelItem(0, new QTreeWidgetItem(QStringList{"会議", ""}));
+    QCOMPARE(nameOf(rows->cellAt(0, 0)), "件名 会議");
+    QCOMPARE(nameOf(rows->cellAt(2, 0)), "件名 歯医者");
+    QCOMPARE(rows->cellAt(2, 0)->tableCellInterface()->rowIndex(), 2);
+    delete list.takeTopLevelItem(2);
+    QCOMPARE(rows->rowCount(), 2);
+    QCOMPARE(rows->cellAt(2, 0), nullptr);
+    QCOMPARE(nameOf(rows->cellAt(1, 1)), "内容 朝8時まで");
+  }
+
+  // A field tells nothing (its interface is not valid, and Qt sends no event of it) while it
+  // takes or gives up the focus, where it selects and drops its text and moves its caret: Orca
+  // said a filled field's text twice, and took an empty field's caret for its focus. Its own
+  // handling of the focus and the filters on it still run; afterwards it tells as before.
+  void fieldTakesTheFocusQuietly_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("filled") << QStringLiteral("燃えるゴミ");
+    QTest::newRow("empty") << QString();
+  }
+  void fieldTakesTheFocusQuietly() {
+    QFETCH(QString, text);
+    QWidget window;
+    auto* before = new QLineEdit(QStringLiteral("前"), &window);
+    auto* field = new QLineEdit(text, &window);
+    auto* after = new QLineEdit(&window);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    before->setFocus();
+    FocusWitness witness(field);
+    field->setFocus(Qt::TabFocusReason);
+    QCOMPARE(field->selectedText(), text);  // it still selects its text, as Qt's fields do
+    QVERIFY(witness.valid());
+    after->setFocus(Qt::TabFocusReason);
+    QVERIFY(!field->hasSelectedText());
+    QVERIFY(witness.valid());
+    QCOMPARE(witness.seen, (QList<QPair<QEvent::Type, bool>>{{QEvent::FocusIn, false},
+                                                             {QEvent::FocusOut, false}}));
+  }
+
+  // A button of a group box is not labelled by the box: Orca said the group's name for the box
+  // and again for the button.
+  void radioButtonIsNotLabelledByItsBox() {
+    QGroupBox box(QStringLiteral("タイプ"));
+    box.setAccessibleName(QStringLiteral("タイマーの種類"));
+    auto* daily = new QRadioButton(QStringLiteral("毎日"), &box);
+    auto* once = new QRadioButton(QStringLiteral("一回だけ"), &box);
+    daily->setChecked(true);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(daily);
+    QCOMPARE(button->role(), QAccessible::RadioButton);
+    QCOMPARE(nameOf(button), "毎日");
+    QVERIFY(button->state().checkable);
+    QVERIFY(button->state().checked);
+    QVERIFY(button->relations(QAccessible::Label).isEmpty());
+    QVERIFY(button->actionInterface());
+    button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(daily->isChecked());
+    QAccessible::queryAccessibleInterface(once)->actionInterface()->doAction(
+        QAccessibleActionInterface::toggleAction());
+    QVERIFY(once->isChecked());
+    QVERIFY(!button->state().checked);
+    QCOMPARE(nameOf(QAccessible::queryAccessibleInterface(&box)), "タイマーの種類");
   }
 
   // Arriving in a list with rows leaves it with a current, chosen row.

@@ -39,6 +39,16 @@ def long_date(day):
     return "%04d年%02d月%02d日" % (day.year, day.month, day.day)
 
 
+def spoken_date(day):
+    return "%s %s曜日" % (long_date(day), WEEKDAYS[day.weekday()])
+
+
+def spoken_week(day):
+    # The calendar's row of the day, from Sunday, each day said on its own.
+    sunday = day - datetime.timedelta(days=(day.weekday() + 1) % 7)
+    return r"\. \| ".join(str((sunday + datetime.timedelta(days=i)).day) for i in range(7))
+
+
 def record(*fields):
     return ",".join(fields) + "\r\n"
 
@@ -75,6 +85,9 @@ def missed_alarm():
         "%02d" % past.hour, "%02d" % past.minute)
 
 
+# A list of rows is announced as a table, never as a tree.
+TREE = r"\btree\b|ツリー"
+
 MAIN = "Yotenna Version"
 EDITOR = "新しいデータ？ 変更？ 削除？"
 DATE_DIALOG = "年月日を指定してね"
@@ -94,8 +107,9 @@ CASES = [
     ]),
     ("main: the day list speaks its one row on arrival, with its column names", ONE_ENTRY, [
         step("start"),
-        step("Tab", say=[r"選択した日の予定", r"件名 燃えるゴミ", r"内容 朝8時まで", r"終了 まだ",
-                         r"削除 残る"], once=[r"件名 燃えるゴミ"]),
+        step("Tab", say=[r"選択した日の予定", r"table with 1 row 4 columns", r"件名 燃えるゴミ",
+                         r"内容 朝8時まで", r"終了 まだ", r"削除 残る"], not_say=[TREE],
+             once=[r"件名 燃えるゴミ"]),
     ]),
     ("main: the day list's first row is heard, then Down reaches the second", TWO_ENTRIES, [
         step("start"),
@@ -106,9 +120,16 @@ CASES = [
     ("main: the timer list speaks its row on arrival, with its column names", TWO_ENTRIES, [
         step("start"),
         step("Tab"),
-        step("Tab", say=[r"タイマーの一覧", r"題名 会議", r"種類 毎日", r"時間 13:00"],
-             once=[r"題名 会議"]),
+        step("Tab", say=[r"タイマーの一覧", r"table with 2 rows 5 columns", r"題名 会議",
+                         r"種類 毎日", r"時間 13:00"], not_say=[TREE], once=[r"題名 会議"]),
         step("Down", say=[r"題名 薬を飲む", r"種類 一回"]),
+    ]),
+    ("main: Space on a timer list's row opens it in the editor", TWO_ENTRIES, [
+        step("start"),
+        step("Tab"),
+        step("Tab"),
+        step("Down", say=[r"題名 薬を飲む"]),
+        step("space", window=EDITOR, say=[r"タイマーの件名", r"薬を飲む"]),
     ]),
     ("main: a day cell speaks its date, then its entries", TWO_ENTRIES, [
         step("start"),
@@ -121,9 +142,12 @@ CASES = [
     ("editor: an entry opened from the day list", ONE_ENTRY, [
         step("start"),
         step("Tab"),
-        step("Return", window=EDITOR, say=[r"予定の件名", r"燃えるゴミ"], not_say=[r"燃えるゴ(?!ミ)"]),
-        step("Tab", say=[r"予定の内容", r"朝8時まで"]),
-        step("shift+Tab", say=[r"予定の件名", r"燃えるゴミ"], not_say=[r"燃えるゴ(?!ミ)"]),
+        step("Return", window=EDITOR, say=[r"予定の件名", r"燃えるゴミ"], not_say=[r"燃えるゴ(?!ミ)"],
+             once=[r"燃えるゴミ"]),
+        step("Tab", say=[r"予定の内容", r"朝8時まで"], not_say=[r"unselected"],
+             once=[r"朝8時まで"]),
+        step("shift+Tab", say=[r"予定の件名", r"燃えるゴミ"], not_say=[r"燃えるゴ(?!ミ)"],
+             once=[r"燃えるゴミ"]),
     ]),
     ("editor: a new entry's date boxes, each value said once, and its subject", ONE_ENTRY, [
         step("start"),
@@ -135,8 +159,8 @@ CASES = [
         step("Tab", say=[r"予定の件名"]),
         step("type:abc"),
         step("Tab", say=[r"予定の内容"]),
-        step("shift+Tab", say=[r"予定の件名", r"\babc\b"]),
-        step("Tab"),
+        step("shift+Tab", say=[r"予定の件名", r"\babc\b"], once=[r"\babc\b"]),
+        step("Tab", say=[r"予定の内容"], not_say=[r"unselected"]),
         step("Tab", say=[r"予定の終了", r"check box"]),
         step("Tab", say=[r"予定を次回から削除します"]),
         step("Tab", say=[r"予定を追加", r"push button"]),
@@ -147,9 +171,10 @@ CASES = [
         step("start"),
         step("Tab"),
         step("Tab"),
-        step("Return", window=EDITOR, say=[r"タイマーの件名", r"会議"], not_say=[r"予定の"]),
+        step("Return", window=EDITOR, say=[r"タイマーの件名", r"会議"], not_say=[r"予定の"],
+             once=[r"会議"]),
         step("Tab", say=[r"タイマーの種類", r"毎日", r"selected radio button"],
-             not_say=[r"タイプ", r"一回だけ"]),
+             not_say=[r"タイプ", r"一回だけ", r"unselected"], once=[r"タイマーの種類"]),
         step("Tab", say=[r"タイマーの時", r"13"], once=[r"(?<!\d)13(?!\d)"]),
         step("Tab", say=[r"タイマーの分"], once=[r"(?<!\d)00\."]),
         step("Tab", say=[r"タイマーの画像を選択"]),
@@ -163,10 +188,10 @@ CASES = [
         step("ctrl+t", window=DATE_DIALOG, say=[r"表示"]),
         step("Tab", say=[r"閉じる"]),
         step("Tab", say=[r"表示する年月日", long_date(TODAY)]),
-        step("Up", say=[long_date(TODAY.replace(year=NEXT_YEAR))], not_say=[r"\btable\b"]),
+        step("Up", say=[spoken_date(TODAY.replace(year=NEXT_YEAR))], not_say=[r"\btable\b"]),
         step("Right", say=[r"月 %02d" % TODAY.month]),
-        step("Down", say=[long_date(TODAY.replace(year=NEXT_YEAR, month=TODAY.month - 1)
-                                    if TODAY.month > 1 else TODAY.replace(month=12))]),
+        step("Down", say=[spoken_date(TODAY.replace(year=NEXT_YEAR, month=TODAY.month - 1)
+                                      if TODAY.month > 1 else TODAY.replace(month=12))]),
         step("Right", say=[r"日 %02d" % TODAY.day]),
         step("Right", say=[r"日 %02d" % TODAY.day]),
         step("Left", say=[r"月 %02d" % (TODAY.month - 1 if TODAY.month > 1 else 12)]),
@@ -177,9 +202,9 @@ CASES = [
         step("ctrl+t", window=DATE_DIALOG),
         step("Tab"),
         step("Tab"),
-        step("F4", say=[r"%d" % TODAY.day], not_say=[long_date(TODAY.replace(day=1))]),
-        step("Escape", say=[r"表示する年月日", long_date(TODAY)]),
-        step("alt+Down", say=[r"%d" % TODAY.day]),
+        step("F4", say=[spoken_week(TODAY)], not_say=[long_date(TODAY.replace(day=1))]),
+        step("Escape", say=[r"表示する年月日", spoken_date(TODAY)]),
+        step("alt+Down", say=[spoken_week(TODAY)]),
         step("Escape", say=[long_date(TODAY)]),
     ]),
 
@@ -192,7 +217,9 @@ CASES = [
         step("Tab"),
         step("Tab"),
         step("Tab"),
-        step("Tab", say=[r"検索結果", r"日付け " + TODAY.strftime("%Y/%m/%d"), r"件名 燃えるゴミ"]),
+        step("Tab", say=[r"検索結果", r"table with 1 row", r"日付け " + TODAY.strftime("%Y/%m/%d"),
+                         r"件名 燃えるゴミ"], not_say=[TREE]),
+        step("Return", window=EDITOR, say=[r"予定の件名", r"燃えるゴミ"]),
     ]),
     ("search: a search that finds nothing says so", ONE_ENTRY, [
         step("start"),
@@ -204,8 +231,9 @@ CASES = [
         step("start"),
         step("ctrl+y", window=SEARCH),
         step("type:abc"),
-        step("Tab"),
-        step("shift+Tab", say=[r"検索したい文字", r"\babc\b"]),
+        step("Tab", say=[r"検索したい項目 件名で検索"], not_say=[r"unselected"],
+             once=[r"検索したい項目を選択してください"]),
+        step("shift+Tab", say=[r"検索したい文字", r"\babc\b"], once=[r"\babc\b"]),
     ]),
 
     # ---- menus ----
@@ -213,9 +241,9 @@ CASES = [
         step("start"),
         step("F10", once=[r"ファイル"], not_say=[r"絞り込み"]),
         step("Down", say=[r"新規作成"]),
-        step("Right", say=[r"表示"], not_say=[r"絞り込み"]),
+        step("Right", say=[r"表示\.? \| コンパクト"], not_say=[r"絞り込み"]),
         step("Right", say=[r"年月日変更"]),
-        step("Left", say=[r"表示"]),
+        step("Left", say=[r"表示\.? \| コンパクト"]),
         step("Escape"),
     ]),
 
