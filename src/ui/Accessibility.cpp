@@ -311,6 +311,9 @@ namespace {
 // key (an editor opened from a list was silent). A focus it already knows it does not say again. A
 // list tells its row itself (makeSpokenReportList).
 class OpenedWindowFocus : public QObject {
+ public:
+  explicit OpenedWindowFocus(QObject* parent) : QObject(parent) {}
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (handleFieldFocusQuietly(watched, event)) return true;
@@ -345,7 +348,8 @@ void installAccessibleInterfaces() {
   // Qt asks the factories installed last first, so this one is asked before Qt's own.
   static const bool installed = [] {
     QAccessible::installFactory(&programFactory);
-    if (qApp) qApp->installEventFilter(new OpenedWindowFocus);
+    // The application owns the filter: it goes when the application does.
+    if (qApp) qApp->installEventFilter(new OpenedWindowFocus(qApp));
     return true;
   }();
   (void)installed;
