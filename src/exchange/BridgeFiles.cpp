@@ -5,6 +5,19 @@
 
 namespace vdirbridge {
 
+namespace {
+
+bool syncFile(QFile& file) {
+#ifdef Q_OS_WIN
+  Q_UNUSED(file);
+  return true;
+#else
+  return ::fsync(file.handle()) == 0;
+#endif
+}
+
+}  // namespace
+
 Status Bridge::writeDataFile() {
   if (!dataChanged_) return Status::success();
   // Entries from the server go where the editor's 追加 puts them: after the entries of their
@@ -47,8 +60,12 @@ Status Bridge::writeDataFile() {
 Status Bridge::writeFolder() {
   const QDir folder(options_.vdir);
   // Each item through a temporary file of its own (vdirsyncer reads only *.ics) and a rename;
-  // the contents reach the disk in one sync of the file system before any rename, rather than
-  // a sync per item: a first sync writes thousands.
+  // the contents reach the disk before any rename: a handful of items (a sync after a change)
+  // by a sync of each file, more (a first sync writes thousands) by one sync of the file
+  // system rather than one per item. That one also waits for whatever else is pending on the
+  // disk, which a busy machine makes long, so few items do not use it.
+  constexpr qsizetype kSyncEachUpTo = 16;
+  const bool syncEach = writes_.size() <= kSyncEachUpTo;
   struct Pending {
     QString temporary;
     QString target;
@@ -64,7 +81,8 @@ Status Bridge::writeFolder() {
     QFile file(temporary);
     pending << Pending{temporary, target};
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(write.bytes) != write.bytes.size() || !file.flush()) {
+        file.write(write.bytes) != write.bytes.size() || !file.flush() ||
+        (syncEach && !syncFile(file))) {
       const QString error = file.errorString();
       cleanUp();
       return Status::failure(
@@ -72,7 +90,7 @@ Status Bridge::writeFolder() {
     }
   }
 #ifdef Q_OS_LINUX
-  if (!pending.isEmpty()) {
+  if (!syncEach) {
     const int fd =
         ::open(QFile::encodeName(options_.vdir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool synced = fd >= 0 && ::syncfs(fd) == 0;
@@ -91,6 +109,9 @@ Status Bridge::writeFolder() {
       return Status::failure(
           QStringLiteral("同期フォルダに%1を書けません。").arg(quotedPath(one.target)));
     }
+  }
+  for (const Write& write : writes_) {
+    writtenStamps_.insert(write.href, fileStamp(folder.filePath(write.href)));
   }
   for (const QString& href : removals_) {
     QFile file(folder.filePath(href));

@@ -13,24 +13,45 @@ Status Bridge::readFolder() {
        folder.entryList({QStringLiteral(".*.yotenna-new")}, QDir::Files | QDir::Hidden)) {
     QFile::remove(folder.filePath(left));
   }
+  QHash<QString, const StateItem*> remembered;
+  for (const StateItem& item : oldState_) remembered.insert(item.href, &item);
   const QStringList names = folder.entryList({QStringLiteral("*.ics")}, QDir::Files, QDir::Name);
   folderItems_.reserve(names.size());
   for (const QString& name : names) {
-    const CalendarFile read = readCalendarFile(folder.filePath(name));
-    if (read.refusal) return Status::failure(*read.refusal);
     FolderItem item;
     item.href = name;
-    item.bytes = read.bytes;
-    item.hash = digest(read.bytes);
+    item.stamp = fileStamp(folder.filePath(name));
+    const StateItem* known = remembered.value(name);
+    // Named by the state: never taken for a record by its meaning, so not read for that.
+    item.known = known != nullptr;
+    if (known && !item.stamp.isEmpty() && known->stamp == item.stamp) {
+      item.hash = known->hash;  // the file of the last run: its bytes are read when needed
+    } else {
+      const CalendarFile read = readCalendarFile(folder.filePath(name));
+      if (read.refusal) return Status::failure(*read.refusal);
+      item.read = true;
+      item.bytes = read.bytes;
+      item.hash = digest(read.bytes);
+    }
     folderIndex_.insert(name, static_cast<int>(folderItems_.size()));
     folderItems_.push_back(std::move(item));
   }
   return Status::success();
 }
 
+const QByteArray& Bridge::bytesOf(FolderItem& item) {
+  if (!item.read) {
+    item.read = true;
+    const CalendarFile read = readCalendarFile(QDir(options_.vdir).filePath(item.href));
+    if (read.refusal && failure_) failure_ = Status::failure(*read.refusal);
+    item.bytes = read.bytes;
+  }
+  return item.bytes;
+}
+
 const Mapped& Bridge::mappedOf(FolderItem& item) {
   if (!item.mappedYet) {
-    item.mapped = mapItem(item.bytes, importOptions_);
+    item.mapped = mapItem(bytesOf(item), importOptions_);
     item.mappedYet = true;
   }
   return item.mapped;
@@ -76,13 +97,14 @@ QByteArray Bridge::exported(const Record& record, const QByteArray& uid) {
 
 QByteArray Bridge::patched(FolderItem& item, const ScheduleRecord& before,
                            const ScheduleRecord& after, const QByteArray& uid) {
-  const std::optional<QByteArray> bytes = patchItem(item.bytes, before, after, uid);
+  const std::optional<QByteArray> bytes = patchItem(bytesOf(item), before, after, uid);
   return bytes ? *bytes : exported(after, uid.isEmpty() ? itemUid(item.bytes) : uid);
 }
 
 QByteArray Bridge::patched(FolderItem& item, const TimerRecord& before, const TimerRecord& after,
                            const QByteArray& uid) {
-  const std::optional<QByteArray> bytes = patchItem(item.bytes, before, after, exportOptions_, uid);
+  const std::optional<QByteArray> bytes =
+      patchItem(bytesOf(item), before, after, exportOptions_, uid);
   return bytes ? *bytes : exported(after, uid.isEmpty() ? itemUid(item.bytes) : uid);
 }
 
@@ -288,7 +310,7 @@ void Bridge::matchSection(Kind kind, QList<Slot<Record>>& records) {
     if (candidates.isEmpty()) continue;
     FolderItem& item = folderItems_[candidates.takeFirst()];
     item.claimed = true;
-    records[i].binding = bind(StateItem{itemUid(item.bytes), item.href, kind, {}, item.hash});
+    records[i].binding = bind(StateItem{itemUid(bytesOf(item)), item.href, kind, {}, item.hash});
     adopted << i;
   }
 
@@ -353,7 +375,9 @@ void Bridge::writeNewItems(QList<Slot<Record>>& records) {
 }
 
 Status Bridge::run() {
-  if (Status read = readState(options_.stateFile, &oldState_); !read) return read;
+  if (Status read = readState(options_.stateFile, &oldState_, &oldStateBytes_); !read) {
+    return read;
+  }
   if (Status read = readFolder(); !read) return read;
   if (folderItems_.empty() && !oldState_.isEmpty()) {
     // A folder emptied behind the sync's back would otherwise empty the data file.
@@ -385,11 +409,13 @@ Status Bridge::run() {
     if (item.known || item.claimed) continue;
     item.claimed = true;
     const Mapped& mapped = mappedOf(item);
-    adoptOrAdd(mapped, bind(StateItem{itemUid(item.bytes), item.href, mapped.kind, {}, item.hash}));
+    adoptOrAdd(mapped,
+               bind(StateItem{itemUid(bytesOf(item)), item.href, mapped.kind, {}, item.hash}));
   }
   // Records that appeared here.
   writeNewItems(entries_);
   writeNewItems(timers_);
+  if (!failure_) return failure_;
 
   if (Status written = writeDataFile(); !written) return written;
   if (Status written = writeFolder(); !written) return written;
@@ -398,12 +424,21 @@ Status Bridge::run() {
   QList<StateItem> state;
   state.reserve(newState_.size());
   QSet<int> placed;
+  // Each item's file as it is now: the one written, or the one found.
+  auto stampOf = [this](const QString& href) {
+    if (const auto written = writtenStamps_.constFind(href); written != writtenStamps_.constEnd()) {
+      return *written;
+    }
+    const auto found = folderIndex_.constFind(href);
+    return found == folderIndex_.constEnd() ? QByteArray() : folderItems_[*found].stamp;
+  };
   auto place = [&](int binding, Kind kind, const QByteArray& line) {
     if (binding < 0 || placed.contains(binding)) return;
     placed << binding;
     StateItem item = newState_[binding];
     item.kind = kind;
     item.line = line;
+    item.stamp = stampOf(item.href);
     state << item;
   };
   for (const Slot<ScheduleRecord>& slot : entries_) {
@@ -417,9 +452,10 @@ Status Bridge::run() {
     StateItem item = newState_[i];
     item.kind = Kind::None;
     item.line.clear();
+    item.stamp = stampOf(item.href);
     state << item;
   }
-  return writeState(options_.stateFile, state);
+  return writeState(options_.stateFile, state, oldStateBytes_);
 }
 
 }  // namespace vdirbridge

@@ -32,6 +32,7 @@
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -48,6 +49,10 @@ struct StateItem {
   Kind kind = Kind::None;
   QByteArray line;  // the record it stood for at the last run, as a line of the data file
   QByteArray hash;  // the item's bytes at the last run (SHA-256, hex)
+  // Its file at the last run (size, times, inode): a file that still has them is the same
+  // file and is not read again. vdirsyncer and the bridge write every item through a new file
+  // and a rename, so a changed item never keeps them. Empty: read it.
+  QByteArray stamp = {};
 };
 
 inline constexpr int kStateVersion = 1;
@@ -56,7 +61,25 @@ inline QByteArray digest(const QByteArray& bytes) {
   return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
 }
 
-inline Status readState(const QString& path, QList<StateItem>* items) {
+// What tells a file from its successor without reading it; empty when that cannot be told.
+inline QByteArray fileStamp(const QString& path) {
+#ifdef Q_OS_WIN
+  Q_UNUSED(path);
+  return {};
+#else
+  struct stat info {};
+  if (::stat(QFile::encodeName(path).constData(), &info) != 0) return {};
+  return QByteArray::number(static_cast<qint64>(info.st_size)) + ':' +
+         QByteArray::number(static_cast<qint64>(info.st_mtim.tv_sec)) + '.' +
+         QByteArray::number(static_cast<qint64>(info.st_mtim.tv_nsec)) + ':' +
+         QByteArray::number(static_cast<qint64>(info.st_ctim.tv_sec)) + '.' +
+         QByteArray::number(static_cast<qint64>(info.st_ctim.tv_nsec)) + ':' +
+         QByteArray::number(static_cast<quint64>(info.st_ino));
+#endif
+}
+
+// bytes: the state file as read, so that a run that changes nothing need not write it again.
+inline Status readState(const QString& path, QList<StateItem>* items, QByteArray* bytes) {
   QFile file(path);
   if (!file.exists()) return Status::success();  // the first run
   if (!file.open(QIODevice::ReadOnly)) {
@@ -64,7 +87,8 @@ inline Status readState(const QString& path, QList<StateItem>* items) {
                                .arg(quotedPath(path), file.errorString()));
   }
   QJsonParseError error{};
-  const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+  *bytes = file.readAll();
+  const QJsonDocument document = QJsonDocument::fromJson(*bytes, &error);
   if (error.error != QJsonParseError::NoError || !document.isObject() ||
       document.object().value(QStringLiteral("version")).toInt() != kStateVersion) {
     return Status::failure(
@@ -80,6 +104,7 @@ inline Status readState(const QString& path, QList<StateItem>* items) {
     item.kind = kind == u"entry" ? Kind::Entry : kind == u"timer" ? Kind::Timer : Kind::None;
     item.line = QByteArray::fromBase64(object.value(QStringLiteral("line")).toString().toLatin1());
     item.hash = object.value(QStringLiteral("hash")).toString().toLatin1();
+    item.stamp = object.value(QStringLiteral("file")).toString().toLatin1();
     if (item.href.isEmpty() || item.href.contains(u'/')) continue;
     if (item.kind != Kind::None && item.line.isEmpty()) item.kind = Kind::None;
     *items << item;
@@ -87,7 +112,8 @@ inline Status readState(const QString& path, QList<StateItem>* items) {
   return Status::success();
 }
 
-inline Status writeState(const QString& path, const QList<StateItem>& items) {
+inline Status writeState(const QString& path, const QList<StateItem>& items,
+                         const QByteArray& previous) {
   QJsonArray list;
   for (const StateItem& item : items) {
     QJsonObject object;
@@ -100,16 +126,20 @@ inline Status writeState(const QString& path, const QList<StateItem>& items) {
       object.insert(QStringLiteral("line"), QString::fromLatin1(item.line.toBase64()));
     }
     object.insert(QStringLiteral("hash"), QString::fromLatin1(item.hash));
+    if (!item.stamp.isEmpty())
+      object.insert(QStringLiteral("file"), QString::fromLatin1(item.stamp));
     list.append(object);
   }
   QJsonObject root;
   root.insert(QStringLiteral("version"), kStateVersion);
   root.insert(QStringLiteral("items"), list);
+  const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Compact);
+  if (bytes == previous) return Status::success();
   if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
     return Status::failure(QStringLiteral("同期の記録を置くフォルダ%1を作れません。")
                                .arg(quotedPath(QFileInfo(path).absolutePath())));
   }
-  return replaceFileContents(path, QJsonDocument(root).toJson(QJsonDocument::Compact));
+  return replaceFileContents(path, bytes);
 }
 
 // A record read back from the line the state file keeps.
@@ -229,9 +259,12 @@ inline long long dateKeyOf(const ScheduleRecord& record) {
   return integerValue(QStringView(text).left(4)) * 1000 + (date ? date->dayOfYear() : 0);
 }
 
-// An item file in the folder.
+// An item file in the folder. Its bytes are read when its stamp is not the state's (or when
+// they are needed).
 struct FolderItem {
   QString href;
+  QByteArray stamp = {};
+  bool read = false;
   QByteArray bytes;
   QByteArray hash;
   bool known = false;    // some state item names it
@@ -284,6 +317,7 @@ class Bridge {
 
  private:
   Status readFolder();
+  const QByteArray& bytesOf(FolderItem& item);
   const Mapped& mappedOf(FolderItem& item);
   int bind(const StateItem& item);
   void adoptOrAdd(const Mapped& mapped, int binding);
@@ -311,6 +345,8 @@ class Bridge {
   QDate today_;
 
   QList<StateItem> oldState_;
+  QByteArray oldStateBytes_;
+  Status failure_ = Status::success();  // of a file read late
   QList<StateItem> newState_;
   QHash<QString, int> folderIndex_;  // href -> folderItems_
   std::vector<FolderItem> folderItems_;
@@ -327,6 +363,7 @@ class Bridge {
   };
   QList<Write> writes_;
   QStringList removals_;
+  QHash<QString, QByteArray> writtenStamps_;  // href -> its new file's stamp
 };
 
 }  // namespace vdirbridge

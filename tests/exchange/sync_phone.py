@@ -5,7 +5,7 @@
   sync_phone.py URL USER PASSWORD CALENDAR add            (a VCALENDAR on stdin)
   sync_phone.py URL USER PASSWORD CALENDAR change SUMMARY NAME VALUE
   sync_phone.py URL USER PASSWORD CALENDAR delete SUMMARY
-  sync_phone.py URL USER PASSWORD CALENDAR list           (JSON on stdout)
+  sync_phone.py URL USER PASSWORD CALENDAR list           (JSON on stdout: events, tasks, journals)
 """
 import json
 import sys
@@ -56,10 +56,11 @@ def main():
         by_summary(cal, args[0]).delete()
     elif command == "list":
         found = []
-        for event in cal.events():
+        for event in cal.events() + cal.todos(include_completed=True) + cal.journals():
             parsed = icalendar.Calendar.from_ical(event.data)
-            for component in parsed.walk("VEVENT"):
-                item = {"raw": event.data}
+            components = parsed.walk("VEVENT") + parsed.walk("VTODO") + parsed.walk("VJOURNAL")
+            for component in components:
+                item = {"raw": event.data, "KIND": component.name}
                 for key, value in component.property_items(recursive=False):
                     if key in ("BEGIN", "END") or key in item:
                         continue

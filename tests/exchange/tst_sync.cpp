@@ -105,12 +105,16 @@ QStringList SyncTest::serverLines(const QString& calendar) {
 
 namespace {
 
+// An event of these lines; lines that begin with their own BEGIN: are another kind of item.
 QByteArray phoneEvent(const QString& body) {
+  const QString item =
+      body.startsWith(QStringLiteral("BEGIN:"))
+          ? body
+          : QStringLiteral("BEGIN:VEVENT\nDTSTAMP:20261201T000000Z\n%1\nEND:VEVENT").arg(body);
   return QStringLiteral(
-             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Phone//Test//EN\r\n"
-             "BEGIN:VEVENT\r\nDTSTAMP:20261201T000000Z\r\n%1\r\nEND:VEVENT\r\n"
+             "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Phone//Test//EN\r\n%1\r\n"
              "END:VCALENDAR\r\n")
-      .arg(QString(body).replace(QStringLiteral("\n"), QStringLiteral("\r\n")))
+      .arg(QString(item).replace(QStringLiteral("\n"), QStringLiteral("\r\n")))
       .toUtf8();
 }
 
@@ -236,6 +240,20 @@ void SyncTest::scenarios_data() {
              QStringLiteral("\",1,0\n") + m + u'\n'
       << QStringList{QStringLiteral("夕食🍣|20261215T190000|1|銀座|") + kLongDescription +
                      QStringLiteral("|1")}
+      << QString();
+
+  // The sync lists only the kinds of item it takes in: a task comes in as an entry, a journal
+  // stays on the server as it is.
+  QTest::newRow("a task and a journal from the phone")
+      << m
+      << QStringList{QStringLiteral("BEGIN:VTODO\nUID:todo1\nDTSTAMP:20261201T000000Z\n"
+                                    "SUMMARY:年賀状\nDTSTART;VALUE=DATE:20261226\n"
+                                    "DUE;VALUE=DATE:20261226\nEND:VTODO"),
+                     QStringLiteral("BEGIN:VJOURNAL\nUID:note1\nDTSTAMP:20261201T000000Z\n"
+                                    "SUMMARY:日記\nDTSTART;VALUE=DATE:20261201\nEND:VJOURNAL")}
+      << QStringLiteral("\"2026/12/26\",\"年賀状\",\"\",1,0\n") + m << QStringList{} << QString()
+      << QStringLiteral("\"2026/12/26\",\"年賀状\",\"\",1,0\n") + m + u'\n'
+      << QStringList{QStringLiteral("年賀状|20261226|1|||0"), QStringLiteral("日記|20261201||||0")}
       << QString();
 
   QTest::newRow("identical entries")

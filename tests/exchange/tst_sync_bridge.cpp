@@ -3,6 +3,9 @@
 // item, and the texts made from vdirsyncer's output.
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -10,6 +13,11 @@
 #include "exchange/SyncConfig.h"
 #include "exchange/VdirBridge.h"
 #include "store/Cp932.h"
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -54,6 +62,20 @@ QStringList summaries(const QString& folder) {
   found.sort();
   return found;
 }
+
+#ifndef Q_OS_WIN
+struct stat statOf(const QString& path) {
+  struct stat info {};
+  ::stat(QFile::encodeName(path).constData(), &info);
+  return info;
+}
+
+// The same file, not rewritten since: same inode, same time of its last change.
+bool sameFile(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+#endif
 
 }  // namespace
 
@@ -234,6 +256,104 @@ class SyncBridgeTest : public QObject {
     for (const QString& line : present) QVERIFY2(text.contains(line), qPrintable(text));
     for (const QString& line : absent) QVERIFY2(!text.contains(line), qPrintable(text));
   }
+
+#ifndef Q_OS_WIN
+  // An item is read again only when its file is another one than at the last run; a change
+  // there is seen however much of the old file's look it keeps.
+  void changeThereIsSeen_data() {
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a new file of the same size, renamed over it") << QStringLiteral("rename");
+    QTest::newRow("the same size and modification time") << QStringLiteral("time");
+    QTest::newRow("a state from before files were remembered") << QStringLiteral("old state");
+  }
+  void changeThereIsSeen() {
+    QFETCH(QString, how);
+    writeAll(options_.dataFile,
+             cp932Lines(QStringLiteral("\"2026/12/20\",\"朝礼\",\"\",0,0\n") + kMarker));
+    QVERIFY(bridgeVdir(options_).status.isOk());
+    const QStringList names = QDir(options_.vdir).entryList({QStringLiteral("*.ics")});
+    QCOMPARE(names.size(), 1);
+    const QString item = options_.vdir + u'/' + names.front();
+    const struct stat before = statOf(item);
+    QByteArray bytes = readAll(item);
+    QVERIFY(bytes.contains("SUMMARY:朝礼"));
+    bytes.replace("SUMMARY:朝礼", "SUMMARY:夕礼");  // as many bytes
+    writeAll(item + QStringLiteral(".tmp"), bytes);
+    QVERIFY(::rename(QFile::encodeName(item + QStringLiteral(".tmp")).constData(),
+                     QFile::encodeName(item).constData()) == 0);
+    if (how == u"time") {
+      const struct timespec times[2] = {before.st_atim, before.st_mtim};
+      QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(item).constData(), times, 0) == 0);
+      QCOMPARE(statOf(item).st_size, before.st_size);
+    }
+    if (how == u"old state") {
+      const QByteArray state = readAll(options_.stateFile);
+      QVERIFY(state.contains("\"file\":"));
+      QJsonObject root = QJsonDocument::fromJson(state).object();
+      QJsonArray items;
+      for (const QJsonValue& value : root.value(QStringLiteral("items")).toArray()) {
+        QJsonObject object = value.toObject();
+        object.remove(QStringLiteral("file"));
+        items.append(object);
+      }
+      root.insert(QStringLiteral("items"), items);
+      writeAll(options_.stateFile, QJsonDocument(root).toJson());
+    }
+    const BridgeReport report = bridgeVdir(options_);
+    QVERIFY2(report.status.isOk(), qPrintable(report.status.message()));
+    QCOMPARE(report.recordsChanged, 1);
+    QCOMPARE(readAll(options_.dataFile),
+             cp932Lines(QStringLiteral("\"2026/12/20\",\"夕礼\",\"\",0,0\n") + kMarker));
+  }
+
+  // A run after one change here rewrites that item alone; a run after none writes nothing, not
+  // even its state.
+  void oneChangeWritesOneFile() {
+    writeAll(options_.dataFile, cp932Lines(QStringLiteral("\"2026/12/20\",\"A\",\"\",0,0\n"
+                                                          "\"2026/12/19\",\"B\",\"\",0,0\n"
+                                                          "\"2026/12/18\",\"C\",\"\",0,0\n") +
+                                           kMarker));
+    QCOMPARE(bridgeVdir(options_).itemsWritten, 3);
+    auto stats = [this] {
+      QMap<QString, struct stat> found;
+      for (const QString& name : QDir(options_.vdir).entryList({QStringLiteral("*.ics")})) {
+        found.insert(name, statOf(options_.vdir + u'/' + name));
+      }
+      found.insert(QStringLiteral("state"), statOf(options_.stateFile));
+      return found;
+    };
+    const QMap<QString, struct stat> first = stats();
+    const BridgeReport idle = bridgeVdir(options_);
+    QVERIFY(idle.status.isOk());
+    QCOMPARE(idle.itemsWritten + idle.recordsChanged, 0);
+    const QMap<QString, struct stat> second = stats();
+    QCOMPARE(second.keys(), first.keys());
+    for (const QString& name : first.keys()) {
+      QVERIFY2(sameFile(second[name], first[name]), qPrintable(name));
+    }
+
+    writeAll(options_.dataFile, cp932Lines(QStringLiteral("\"2026/12/20\",\"A\",\"\",0,0\n"
+                                                          "\"2026/12/19\",\"B\",\"x\",0,0\n"
+                                                          "\"2026/12/18\",\"C\",\"\",0,0\n") +
+                                           kMarker));
+    const BridgeReport changed = bridgeVdir(options_);
+    QVERIFY(changed.status.isOk());
+    QCOMPARE(changed.itemsWritten, 1);
+    const QMap<QString, struct stat> third = stats();
+    QStringList rewritten;
+    for (const QString& name : first.keys()) {
+      if (!sameFile(third[name], first[name])) rewritten << name;
+    }
+    QCOMPARE(rewritten.size(), 2);  // the item and the state
+    QVERIFY(rewritten.contains(QStringLiteral("state")));
+    const QString item = options_.vdir + u'/' + rewritten.value(rewritten.front() == u"state");
+    QVERIFY2(readAll(item).contains("DESCRIPTION:x"), qPrintable(item));
+    // Once more, and nothing changes: the state remembers the new file.
+    const BridgeReport settled = bridgeVdir(options_);
+    QCOMPARE(settled.itemsWritten + settled.recordsChanged, 0);
+    QVERIFY(sameFile(statOf(options_.stateFile), third[QStringLiteral("state")]));
+  }
+#endif
 
   void failureReasons_data() {
     QTest::addColumn<QString>("output");
