@@ -149,11 +149,13 @@ AtomicReplacement::~AtomicReplacement() {
 
 Status AtomicReplacement::write(QByteArrayView bytes) {
   if (fd_ < 0 && temporary_.isEmpty()) return writeFailure(path_, QStringLiteral("内部エラー"));
-  if (buffer_.size() + bytes.size() > kBufferSize) {
+  // Large pieces (a reader's chunk passed on as it stands) go straight through, after what
+  // waits: copying them into the buffer first would only cost time.
+  constexpr qsizetype kDirect = 64 * 1024;
+  if (buffer_.size() + bytes.size() > kBufferSize || bytes.size() >= kDirect) {
     if (Status flushed = flush(); !flushed) return flushed;
   }
-  // Large pieces go straight through.
-  if (bytes.size() >= kBufferSize) return writeOut(bytes.data(), bytes.size());
+  if (bytes.size() >= kDirect) return writeOut(bytes.data(), bytes.size());
   buffer_.append(bytes);
   return Status::success();
 }
