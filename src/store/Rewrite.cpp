@@ -331,7 +331,8 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   if (auto failed = failure()) return *failed;
   run.handOver();
   reader.stopKeeping();
-  return output.finish();
+  const rewriting::Finished finished = output.finish();
+  return {finished.status, finished.changed};
 }
 
 Status createDataFile(const QString& path) {

@@ -9,13 +9,19 @@
 #include <cstring>
 
 #include "store/AtomicFile.h"
-#include "store/Rewrite.h"
+#include "store/Status.h"
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
 #endif
 
 namespace rewriting {
+
+// How the output ended: whether the new file is in place, and whether it differs from the old.
+struct Finished {
+  Status status = Status::success();
+  bool changed = false;
+};
 
 inline constexpr qsizetype kOutputChunk = 1 << 20;
 // Unchanged pieces at least this long are copied by the kernel; shorter ones are written with
@@ -110,7 +116,7 @@ class Output {
   const Status& status() const { return status_; }
 
   // Puts the new file in place, unless it equals the old one.
-  RewriteResult finish() {
+  Finished finish() {
     flushRange();
     flushBytes();
     if (!status_) return {status_, false};
