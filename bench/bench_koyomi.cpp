@@ -1,6 +1,7 @@
 // Measures the Japanese calendar's marks: the first month of a year (its tables built from the
 // new moons and terms built into the program, ICU's era calendar opened on the very first), a
-// month's marks once its year is known (the windows' case), and a month of every year. Run with `make bench`; prints one line per figure.
+// month's marks once its year is known (the windows' case), and a month of every year. Run with
+// `make bench`; prints one line per figure.
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>

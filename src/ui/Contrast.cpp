@@ -52,8 +52,7 @@ QColor shadeReaching(const QColor& color, const QColor& ground, double ratio) {
     }
   };
   thread_local std::unordered_map<Key, QColor, KeyHash> known;
-  const Key key{static_cast<quint64>(color.rgba64()), static_cast<quint64>(ground.rgba64()),
-                ratio};
+  const Key key{static_cast<quint64>(color.rgba64()), static_cast<quint64>(ground.rgba64()), ratio};
   if (const auto found = known.find(key); found != known.end()) return found->second;
   if (known.size() > 4096) known.clear();
   const QColor shade = findShade(color, ground, ratio);
