@@ -10,6 +10,7 @@
 #include "shared/Numeric.h"
 #include "store/Cp932.h"
 #include "store/DataFileScan.h"
+#include "store/RegularFile.h"
 
 namespace {
 
@@ -174,21 +175,44 @@ class FieldMatcher {
 };
 
 // Every code of the file's encoding (a byte, a lead byte with its trail, a half-width kana with
-// its voiced mark) with its folded form, for the byte search ahead of the careful comparison.
+// its voiced mark) with its folded form, for the byte search ahead of the careful comparison,
+// and the codes by the characters their folded forms hold, start with and end with.
 struct FoldedCode {
   QByteArray bytes;
   QString folded;
 };
 
-const std::vector<FoldedCode>& foldedCodes() {
-  static const std::vector<FoldedCode> codes = [] {
-    std::vector<FoldedCode> all;
+struct CodeIndex {
+  std::vector<FoldedCode> codes;
+  QHash<char16_t, QList<int>> holding;
+  QHash<char16_t, QList<int>> starting;
+  QHash<char16_t, QList<int>> ending;
+  bool emptyFold = false;  // some code folds to nothing
+};
+
+const CodeIndex& codeIndex() {
+  static const CodeIndex index = [] {
+    CodeIndex built;
     QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
     const auto add = [&](const QByteArray& bytes, bool whole) {
       const QString text = decoder.decode(bytes);
       if (text.isEmpty() || text.contains(QChar::ReplacementCharacter)) return;
       if (!whole && text.size() != 1) return;
-      all.push_back({bytes, foldForSearch(text)});
+      const QString folded = foldForSearch(text);
+      const int at = static_cast<int>(built.codes.size());
+      built.codes.push_back({bytes, folded});
+      if (folded.isEmpty()) {
+        built.emptyFold = true;
+        return;
+      }
+      QList<char16_t> seen;
+      for (const QChar c : folded) {
+        if (seen.contains(c.unicode())) continue;
+        seen << c.unicode();
+        built.holding[c.unicode()] << at;
+      }
+      built.starting[folded.front().unicode()] << at;
+      built.ending[folded.back().unicode()] << at;
     };
     for (int b = 0x01; b <= 0xDF; ++b) {
       if (b < 0x80 || b >= 0xA1) add(QByteArray(1, static_cast<char>(b)), false);
@@ -209,9 +233,9 @@ const std::vector<FoldedCode>& foldedCodes() {
     for (int kana = 0xA6; kana <= 0xDD; ++kana) {
       for (const int mark : {0xDE, 0xDF}) add(pairOf(kana, mark), true);
     }
-    return all;
+    return built;
   }();
-  return codes;
+  return index;
 }
 
 // Byte strings at least one of which the bytes of any field holding `wanted` (folded) contain:
@@ -220,12 +244,14 @@ const std::vector<FoldedCode>& foldedCodes() {
 // file) is taken; none when every set would be over eight strings or hold a delimiter, or when a
 // code folds to nothing (it could stand between two characters unseen).
 QList<QByteArray> searchNeedles(const QString& wanted, QByteArrayView sample) {
-  const std::vector<FoldedCode>& codes = foldedCodes();
+  const CodeIndex& index = codeIndex();
   constexpr qsizetype kMost = 8;
-  if (wanted.isEmpty() || std::any_of(codes.cbegin(), codes.cend(),
-                                      [](const FoldedCode& c) { return c.folded.isEmpty(); })) {
-    return {};
-  }
+  if (wanted.isEmpty() || index.emptyFold) return {};
+  const auto bytesOf = [&](const QList<int>& codes) {
+    QList<QByteArray> bytes;
+    for (const int code : codes) bytes << index.codes[static_cast<size_t>(code)].bytes;
+    return bytes;
+  };
   std::vector<QList<QByteArray>> candidates;
   const auto usable = [](const QList<QByteArray>& set) {
     return !set.isEmpty() && set.size() <= kMost &&
@@ -234,27 +260,25 @@ QList<QByteArray> searchNeedles(const QString& wanted, QByteArrayView sample) {
                     bytes.contains('\n');
            });
   };
-  for (qsizetype j = 0; j < wanted.size(); ++j) {
-    QList<QByteArray> holding;
-    for (const FoldedCode& code : codes) {
-      if (code.folded.contains(wanted[j])) holding << code.bytes;
-      if (holding.size() > kMost) break;
+  for (const QChar c : wanted) {
+    const QList<int> holding = index.holding.value(c.unicode());
+    if (holding.size() <= kMost) {
+      if (const QList<QByteArray> set = bytesOf(holding); usable(set)) candidates.push_back(set);
     }
-    if (usable(holding)) candidates.push_back(holding);
   }
   for (qsizetype j = 0; j + 1 < wanted.size(); ++j) {
     const QStringView pair = QStringView(wanted).sliced(j, 2);
-    QList<QByteArray> ending;
-    QList<QByteArray> starting;
+    const QList<int> ending = index.ending.value(pair[0].unicode());
+    const QList<int> starting = index.starting.value(pair[1].unicode());
     QList<QByteArray> pairs;
-    for (const FoldedCode& code : codes) {
-      if (code.folded.contains(pair)) pairs << code.bytes;
-      if (code.folded.endsWith(pair[0])) ending << code.bytes;
-      if (code.folded.startsWith(pair[1])) starting << code.bytes;
+    for (const int code : index.holding.value(pair[0].unicode())) {
+      if (index.codes[static_cast<size_t>(code)].folded.contains(pair)) {
+        pairs << index.codes[static_cast<size_t>(code)].bytes;
+      }
     }
     if (ending.size() * starting.size() + pairs.size() > kMost) continue;
-    for (const QByteArray& first : ending) {
-      for (const QByteArray& second : starting) pairs << first + second;
+    for (const QByteArray& first : bytesOf(ending)) {
+      for (const QByteArray& second : bytesOf(starting)) pairs << first + second;
     }
     if (usable(pairs)) candidates.push_back(pairs);
   }
@@ -279,10 +303,11 @@ QList<QByteArray> searchNeedles(const QString& wanted, QByteArrayView sample) {
   return best ? *best : QList<QByteArray>();
 }
 
-// The first bytes of the file, to choose the needles by.
+// The first bytes of the file, to choose the needles by; opened as the reader opens it, so that
+// a named pipe or a device is never waited on.
 QByteArray fileStart(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return {};
+  QFile file;
+  if (!openRegularFile(file, path, QIODevice::Unbuffered).opened()) return {};
   return file.read(64 * 1024);
 }
 

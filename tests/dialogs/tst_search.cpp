@@ -1,4 +1,6 @@
 // The search window's core: which schedule entries a search lists, and when it refuses.
+#include <sys/stat.h>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -293,6 +295,19 @@ class SearchTest : public QObject {
       QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
       QCOMPARE(days(result), expected);
     }
+  }
+
+  // A named pipe in the data file's place is refused at once, by the text search's look at the
+  // file's start as by the scan: neither waits for a writer.
+  void namedPipeIsRefusedAtOnce() {
+    const QString pipe = dir_.filePath("pipe.dat");
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QElapsedTimer timer;
+    timer.start();
+    const SearchResult result = searchSchedule(pipe, SearchBySubject, u"会議"_qs);
+    QVERIFY(!result.status.isOk());
+    QVERIFY(result.records.isEmpty());
+    QVERIFY(timer.elapsed() < 5000);
   }
 
  private:
