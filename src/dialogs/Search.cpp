@@ -360,9 +360,10 @@ SearchResult searchSchedule(const QString& dataFile, int kind, const QString& se
   const QList<QByteArray> needles =
       searchUsesText(kind) ? searchNeedles(foldForSearch(searchText), fileStart(dataFile))
                            : QList<QByteArray>();
-  result.status =
-      needles.isEmpty()
-          ? scanScheduleViews(dataFile, visit)
-          : scanScheduleViewsHolding(dataFile, kind == SearchBySubject ? 1 : 2, needles, visit);
+  result.status = needles.isEmpty()
+                      ? scanScheduleViews(dataFile, visit)
+                      : scanScheduleViewsHolding(
+                            dataFile, kind == SearchBySubject ? 1 : 2, needles,
+                            [&](QByteArrayView field) { return matcher.matches(field); }, visit);
   return result;
 }

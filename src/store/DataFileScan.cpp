@@ -107,6 +107,7 @@ Status scanScheduleViews(const QString& path,
 }
 
 Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByteArray>& needles,
+                                const std::function<bool(QByteArrayView)>& fieldHolds,
                                 const std::function<bool(const ScheduleRecordView&)>& visit) {
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
@@ -119,10 +120,12 @@ Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByt
   ScheduleRecordView view;
   DataFileReader::NeedleCursor cursor;
   while (!reader.atEnd()) {
-    reader.passRecordsHolding(ScheduleRecord::kFieldCount, field, views, kTimerMarkerText, cursor,
-                              [&](const QByteArrayView* record) {
-                                return record[0] != kTimerMarkerText && !holds(record[field]);
-                              });
+    reader.passRecordsHolding(
+        ScheduleRecord::kFieldCount, field, views, kTimerMarkerText, cursor,
+        [&](QByteArrayView bytes) { return fieldHolds(bytes); },
+        [&](const QByteArrayView* record) {
+          return record[0] != kTimerMarkerText && !holds(record[field]);
+        });
     if (reader.atEnd()) break;
     reader.keepFromHere();
     if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) break;

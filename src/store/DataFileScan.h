@@ -27,10 +27,12 @@ Status scanScheduleViews(const QString& path,
                          const std::function<bool(const ScheduleRecordView&)>& visit);
 
 // scanScheduleViews for a search: only the records that may hold one of `needles` (at most
-// eight byte strings, none with a quote, comma or line end) in their field number `field` are
-// visited, found with a byte search; so are all the records where the file is not laid out as
-// the program writes it. The visitor still decides.
+// eight byte strings, none with a quote, comma or line end) in their field number `field`, and
+// whose field fieldHolds(bytes) then accepts, are visited, found with a byte search; so are all
+// the records where the file is not laid out as the program writes it. The visitor still
+// decides.
 Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByteArray>& needles,
+                                const std::function<bool(QByteArrayView)>& fieldHolds,
                                 const std::function<bool(const ScheduleRecordView&)>& visit);
 
 // Reads the run of schedule records whose date starts with the month key "yyyy/mm" and stops

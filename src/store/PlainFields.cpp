@@ -220,10 +220,9 @@ DataFileReader::PlainPass DataFileReader::passPlainWholeRecords(
   return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
 }
 
-DataFileReader::PlainPass DataFileReader::passPlainHolding(int fieldCount, int field,
-                                                           std::span<const QByteArrayView> needles,
-                                                           QByteArrayView stop,
-                                                           NeedleCursor& cursor) {
+DataFileReader::PlainPass DataFileReader::passPlainHolding(
+    int fieldCount, int field, std::span<const QByteArrayView> needles, QByteArrayView stop,
+    NeedleCursor& cursor, bool (*holds)(void*, QByteArrayView), void* context) {
   const char* const data = buffer_.constData();
   const char* const end = data + buffer_.size();
   const char* const start = data + pos_;
@@ -277,8 +276,16 @@ DataFileReader::PlainPass DataFileReader::passPlainHolding(int fieldCount, int f
       found = !parseInBuffer(first, end, &parsed) ||
               QByteArrayView(parsed.value, parsed.valueEnd - parsed.value).startsWith(stop);
     }
-    for (int i = 0; i < stopIndex && !found; ++i) {
-      found = next[i] == candidate && counter.fieldIndex() == field;
+    bool inField = false;
+    for (int i = 0; i < stopIndex && !inField; ++i) {
+      inField = next[i] == candidate && counter.fieldIndex() == field;
+    }
+    if (inField && !found) {
+      // The field is judged where it stands; one that may run past the buffer is left to the
+      // careful reads.
+      Parsed parsed;
+      found = !parseInBuffer(counter.fieldStart(), end, &parsed) ||
+              holds(context, QByteArrayView(parsed.value, parsed.valueEnd - parsed.value));
     }
     if (found) {
       // The record it lies in, from a record start at or before it, field by field; one that
