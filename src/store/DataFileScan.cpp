@@ -83,21 +83,32 @@ ScheduleRecord ScheduleRecordView::toRecord() const {
   return record;
 }
 
+namespace {
+
+// Reads the next record into views of the reader's buffer, kept from its start: valid until the
+// next read.
+bool readView(DataFileReader& reader, ScheduleRecordView* view) {
+  std::array<DataFileReader::Span, ScheduleRecord::kFieldCount> spans;
+  reader.keepFromHere();
+  if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) return false;
+  // The buffer may have moved while the record was read: views are made at its end.
+  const char* base = reader.kept().data();
+  for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
+    view->fields[i] = QByteArrayView(base + spans[i].begin, spans[i].end - spans[i].begin);
+    view->quoted[i] = spans[i].quoted;
+  }
+  return true;
+}
+
+}  // namespace
+
 Status scanScheduleViews(const QString& path,
                          const std::function<bool(const ScheduleRecordView&)>& visit) {
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
-  std::array<DataFileReader::Span, ScheduleRecord::kFieldCount> spans;
   ScheduleRecordView view;
   while (!reader.atEnd()) {
-    reader.keepFromHere();
-    if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) break;
-    // The buffer may have moved while the record was read: views are made at its end.
-    const char* base = reader.kept().data();
-    for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
-      view.fields[i] = QByteArrayView(base + spans[i].begin, spans[i].end - spans[i].begin);
-      view.quoted[i] = spans[i].quoted;
-    }
+    if (!readView(reader, &view)) break;
     if (view.fields[0] == kTimerMarkerText) break;
     if (!visit(view)) break;
   }
@@ -116,7 +127,6 @@ Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByt
     return std::any_of(views.cbegin(), views.cend(),
                        [&](QByteArrayView needle) { return bytes.contains(needle); });
   };
-  std::array<DataFileReader::Span, ScheduleRecord::kFieldCount> spans;
   ScheduleRecordView view;
   DataFileReader::NeedleCursor cursor;
   while (!reader.atEnd()) {
@@ -127,13 +137,7 @@ Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByt
           return record[0] != kTimerMarkerText && !holds(record[field]);
         });
     if (reader.atEnd()) break;
-    reader.keepFromHere();
-    if (!reader.readFieldSpans(ScheduleRecord::kFieldCount, spans.data())) break;
-    const char* base = reader.kept().data();
-    for (int i = 0; i < ScheduleRecord::kFieldCount; ++i) {
-      view.fields[i] = QByteArrayView(base + spans[i].begin, spans[i].end - spans[i].begin);
-      view.quoted[i] = spans[i].quoted;
-    }
+    if (!readView(reader, &view)) break;
     reader.stopKeeping();
     if (view.fields[0] == kTimerMarkerText) break;
     if (!visit(view)) break;
