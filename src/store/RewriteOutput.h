@@ -54,12 +54,9 @@ class Output {
     flushRange();
     flushBytes();
     if (!status_) return;
-    if (identical_ && offset != written_) {
-      rangeStart_ = offset;
-      rangeSize_ = size;
-      identical_ = rangeSameAsSource();
-      rangeSize_ = 0;
-    }
+    // Bytes in their old place are the same bytes; anywhere else the new file is taken to
+    // differ (it is then written even if it should not).
+    if (offset != written_) identical_ = false;
     status_ = replacement_.copyFrom(source_.handle(), offset, size, false);
     written_ += size;
   }
