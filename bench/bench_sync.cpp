@@ -3,7 +3,10 @@
 // then an incremental sync after one entry changed, both through `yotenna --sync`. After them
 // the bridge alone on the same file, without the server: the program's own share of each (after,
 // as the 5,000 files it removes at its end would slow the creation of the next 5,000 on ext4,
-// which passes over inodes freed in the last minutes).
+// which passes over inodes freed in the last minutes). The server logs how long it took to answer
+// each request, and each sync is split into the server's part and the client's (vdirsyncer and
+// this program): Radicale checks a new item's UID against every item of the calendar, so the
+// server's part of a first sync grows with the square of its size.
 //   dbus-run-session -- bench_sync YOTENNA
 //   bench_sync --bridge                      (the bridge alone)
 #include <QCoreApplication>
@@ -11,6 +14,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -85,6 +91,48 @@ bool benchBridge() {
   return timed("nothing changed");
 }
 
+// What the server's log tells of the requests it answered since `offset`: how long it took over
+// each kind, and over the first and the last hundred new items.
+// Returns the seconds the client's side took: the whole less the server's answering.
+double printServerShare(const QString& log, qint64 offset, double wallSeconds) {
+  QFile file(log);
+  if (!file.open(QIODevice::ReadOnly) || !file.seek(offset)) return wallSeconds;
+  const QByteArray bytes = file.readAll();
+  static const QRegularExpression answered(
+      QStringLiteral(R"((\w+) response status for .* in ([0-9.]+) seconds)"));
+  QMap<QString, std::pair<int, double>> byMethod;
+  std::vector<double> puts;
+  double total = 0;
+  for (const QByteArray& line : bytes.split('\n')) {
+    const QRegularExpressionMatch match = answered.match(QString::fromUtf8(line));
+    if (!match.hasMatch()) continue;
+    const double seconds = match.captured(2).toDouble();
+    auto& [count, sum] = byMethod[match.captured(1)];
+    ++count;
+    sum += seconds;
+    total += seconds;
+    if (match.captured(1) == u"PUT") puts.push_back(seconds);
+  }
+  std::printf("      the server answering:                   %8.2f s   (", total);
+  for (auto it = byMethod.cbegin(); it != byMethod.cend(); ++it) {
+    std::printf("%s%s %d in %.2f s", it == byMethod.cbegin() ? "" : ", ", qPrintable(it.key()),
+                it->first, it->second);
+  }
+  std::printf(")\n");
+  if (puts.size() >= 200) {
+    const auto average = [](auto from, auto to) {
+      double sum = 0;
+      for (auto it = from; it != to; ++it) sum += *it;
+      return 1000.0 * sum / static_cast<double>(to - from);
+    };
+    std::printf("      a new item, the first / last hundred:   %8.1f / %.1f ms\n",
+                average(puts.begin(), puts.begin() + 100), average(puts.end() - 100, puts.end()));
+  }
+  std::printf("      vdirsyncer and this program:            %8.2f s\n", wallSeconds - total);
+  std::fflush(stdout);
+  return wallSeconds - total;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -96,6 +144,8 @@ int main(int argc, char* argv[]) {
   const QString yotenna = QString::fromLocal8Bit(argv[1]);
   if (yotenna == u"--bridge") return benchBridge() ? 0 : 1;
   synctesting::SyncParts parts;
+  const QString requestLog = parts.path(QStringLiteral("requests.log"));
+  parts.logRequestsTo(requestLog);
   if (const QString missing = parts.missing(); !missing.isEmpty()) {
     std::printf("sync: skipped (%s is missing)\n", qPrintable(missing));
     return benchBridge() ? 0 : 1;
@@ -122,7 +172,9 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
+  double clientSeconds = 0;
   auto timedSync = [&](const char* what) {
+    const qint64 logOffset = QFileInfo(requestLog).size();
     QElapsedTimer timer;
     timer.start();
     const synctesting::Run run =
@@ -133,18 +185,22 @@ int main(int argc, char* argv[]) {
       return -1.0;
     }
     std::printf("sync: %-44s %8.2f s   %s\n", what, seconds, qPrintable(run.out.trimmed()));
-    std::fflush(stdout);
+    clientSeconds = printServerShare(requestLog, logOffset, seconds);
     return seconds;
   };
   const double first = timedSync("first sync, 5,000 entries into an empty calendar");
   if (first < 0) return 1;
+  const double firstClient = clientSeconds;
   if (!write(file, dataFile(2500))) return 1;
   const double incremental = timedSync("incremental sync, one entry changed");
   if (incremental < 0) return 1;
   const double nothing = timedSync("sync with nothing changed");
   if (nothing < 0) return 1;
-  std::printf("sync: aims: first sync < 120 s (%s), incremental < 10 s (%s)\n",
-              first < 120 ? "met" : "MISSED", incremental < 10 ? "met" : "MISSED");
+  std::printf(
+      "sync: aims: first sync < 120 s (%s; without the server's answering %.1f s, %s), "
+      "incremental < 10 s (%s)\n",
+      first < 120 ? "met" : "MISSED", firstClient, firstClient < 120 ? "met" : "MISSED",
+      incremental < 10 ? "met" : "MISSED");
   std::fflush(stdout);
   return benchBridge() ? 0 : 1;
 }

@@ -64,6 +64,10 @@ class SyncParts {
     return {};
   }
 
+  // Has the server log every request it answers, with the time it took, to `file` (from the
+  // next start()).
+  void logRequestsTo(const QString& file) { requestLog_ = file; }
+
   // Starts everything; the error, or empty. proxyScript: the failing proxy, or empty for none.
   QString start(const QString& proxyScript = {}) {
     if (!home_.isValid()) return QStringLiteral("no temporary folder");
@@ -99,13 +103,18 @@ class SyncParts {
     if (!config.open(QIODevice::WriteOnly)) return QStringLiteral("cannot write the config");
     config.write(QStringLiteral("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = htpasswd\n"
                                 "htpasswd_filename = %2\nhtpasswd_encryption = plain\n"
-                                "[storage]\nfilesystem_folder = %3\n[logging]\nlevel = error\n")
+                                "[storage]\nfilesystem_folder = %3\n[logging]\nlevel = %4\n")
                      .arg(serverPort_)
-                     .arg(users.fileName(), home_.filePath(QStringLiteral("collections")))
+                     .arg(users.fileName(), home_.filePath(QStringLiteral("collections")),
+                          requestLog_.isEmpty() ? QStringLiteral("error") : QStringLiteral("info"))
                      .toUtf8());
     config.close();
     radicale_.setProcessEnvironment(env);
-    radicale_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    if (requestLog_.isEmpty()) {
+      radicale_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    } else {
+      radicale_.setStandardErrorFile(requestLog_);
+    }
     radicale_.start(QStringLiteral("radicale"), {QStringLiteral("--config"), config.fileName()});
     if (!radicale_.waitForStarted() || !waitForPort(serverPort_, 15000)) {
       return QStringLiteral("Radicale does not answer");
@@ -208,6 +217,7 @@ class SyncParts {
   const QString& url() const { return url_; }
 
  private:
+  QString requestLog_;
   QTemporaryDir home_;
   QProcess keyring_;
   QProcess radicale_;
