@@ -47,6 +47,9 @@ class AtomicReplacement {
 
   // The temporary file while it exists (for messages and tests).
   const QString& temporaryPath() const { return temporary_; }
+  // The device and inode of the new file (once begun; 0 on Windows).
+  unsigned long long device() const { return device_; }
+  unsigned long long inode() const { return inode_; }
 
  private:
   Status flush();

@@ -3,11 +3,16 @@
 #include <QHash>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "store/DataFileReader.h"
 #include "store/FileIdentity.h"
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -27,28 +32,121 @@ struct SessionState {
 
 thread_local SessionState gSession;
 
+// Where the marker of one file starts, as the last pass of this program that found it or wrote
+// it there left it: it outlives a session, so that the minute's scan and the next rewrite of a
+// file unchanged since need not count their way to it. Only a file whose change times go finer
+// than seconds is remembered: where they are coarser (FAT), another program's edit of the same
+// size within the same second would look like the file the pass saw.
+struct KnownMarker {
+  std::mutex mutex;
+  QString path;
+  FileIdentity identity;
+  qint64 offset = -1;
+};
+
+KnownMarker& knownMarker() {
+  static KnownMarker known;
+  return known;
+}
+
+bool timesFinerThanSeconds(const FileIdentity& identity) {
+  constexpr qint64 kNano = 1000000000;
+  return identity.changed % kNano != 0 || identity.modified % kNano != 0;
+}
+
+std::optional<qint64> lastKnownMarker(const QString& path, const FileIdentity& identity) {
+  KnownMarker& known = knownMarker();
+  const std::lock_guard guard(known.mutex);
+  if (known.offset < 0 || known.path != path || !(known.identity == identity)) return std::nullopt;
+  return known.offset;
+}
+
+bool isDelimiter(char c) { return c == ',' || c == '\r' || c == '\n'; }
+
+// Whether the bytes at `offset` of the open file are a marker record's start: a delimiter
+// before them, the marker's text (quoted or not) and a delimiter after it. What a pass
+// remembered is checked so before anything is built on it.
+bool markerStartsAt(int fd, qint64 offset) {
+#ifndef Q_OS_WIN
+  const qsizetype text = kTimerMarkerText.size();
+  char bytes[32];
+  const qint64 from = offset > 0 ? offset - 1 : 0;
+  const qsizetype wanted = text + 3 + (offset > 0 ? 1 : 0);
+  if (offset < 0 || ::pread(fd, bytes, static_cast<size_t>(wanted), from) != wanted) return false;
+  const QByteArrayView seen(bytes, wanted);
+  if (offset > 0 && !isDelimiter(seen[0])) return false;
+  const QByteArrayView field = seen.sliced(offset > 0 ? 1 : 0);
+  if (field.startsWith(kTimerMarkerText)) return isDelimiter(field[text]);
+  return field[0] == '"' && field.sliced(1).startsWith(kTimerMarkerText) &&
+         field[text + 1] == '"' && isDelimiter(field[text + 2]);
+#else
+  Q_UNUSED(fd);
+  Q_UNUSED(offset);
+  return false;
+#endif
+}
+
 // The places known for the file the reader has open, within a session; none outside one, or
-// when the file cannot tell what it is. A file other than the one remembered starts afresh.
+// when the file cannot tell what it is. A file other than the one remembered starts afresh,
+// with the marker where the last pass left it.
 ScanPlaces* placesFor(const QString& path, DataFileReader& reader) {
   if (gSession.depth == 0) return nullptr;
   const std::optional<FileIdentity> identity = fileIdentity(reader.file().handle());
   if (!identity) return nullptr;
   ScanPlaces& places = gSession.places;
   if (places.path != path || !(places.identity == *identity)) {
-    places = ScanPlaces{path, *identity, {}, -1};
+    const qint64 marker = lastKnownMarker(path, *identity).value_or(-1);
+    const bool checked = marker >= 0 && markerStartsAt(reader.file().handle(), marker);
+    places = ScanPlaces{path, *identity, {}, checked ? marker : -1};
   }
   return &places;
 }
 
+// A scan found the marker of the file it reads at `offset`.
+void markerFound(const QString& path, DataFileReader& reader, ScanPlaces* places, qint64 offset) {
+  if (places) {
+    places->marker = offset;
+    rememberMarkerOffset(path, places->identity, offset);
+  } else if (const std::optional<FileIdentity> identity = fileIdentity(reader.file().handle())) {
+    rememberMarkerOffset(path, *identity, offset);
+  }
+}
+
+// Where the scan of the file the reader has open may start looking for the marker.
+std::optional<qint64> markerFor(const QString& path, DataFileReader& reader,
+                                const ScanPlaces* places) {
+  if (places) return places->marker >= 0 ? std::optional<qint64>(places->marker) : std::nullopt;
+  return knownMarkerOffset(path, reader);
+}
+
 }  // namespace
 
-std::optional<qint64> sessionMarkerOffset(const QString& path, const FileIdentity& identity) {
+std::optional<qint64> knownMarkerOffset(const QString& path, DataFileReader& reader) {
+  const int fd = reader.file().handle();
+  const std::optional<FileIdentity> identity = fileIdentity(fd);
+  if (!identity) return std::nullopt;
   const ScanPlaces& places = gSession.places;
-  if (gSession.depth == 0 || places.path != path || !(places.identity == identity) ||
-      places.marker < 0) {
-    return std::nullopt;
+  std::optional<qint64> offset;
+  if (gSession.depth > 0 && places.path == path && places.identity == *identity &&
+      places.marker >= 0) {
+    offset = places.marker;
+  } else {
+    offset = lastKnownMarker(path, *identity);
   }
-  return places.marker;
+  if (!offset || *offset > identity->size || !markerStartsAt(fd, *offset)) return std::nullopt;
+  return offset;
+}
+
+void rememberMarkerOffset(const QString& path, const FileIdentity& identity, qint64 offset) {
+  KnownMarker& known = knownMarker();
+  const std::lock_guard guard(known.mutex);
+  if (!timesFinerThanSeconds(identity)) {
+    known.offset = -1;
+    return;
+  }
+  known.path = path;
+  known.identity = identity;
+  known.offset = offset;
 }
 
 ScanSession::ScanSession() : outermost_(gSession.depth++ == 0) {}
@@ -190,10 +288,8 @@ Status scanMonth(const QString& path, int year, int month,
     QByteArrayView date;
     if (!reader.readFieldView(&date)) break;
     if (date == kTimerMarkerText) {
-      if (places) {
-        places->marker = recordStart;
-        if (!met) places->months.insert(key, -1);
-      }
+      markerFound(path, reader, places, recordStart);
+      if (places && !met) places->months.insert(key, -1);
       break;
     }
     const bool inMonth = date.startsWith(key);
@@ -217,7 +313,9 @@ Status scanTimers(const QString& path, const std::function<void(const TimerRecor
   DataFileReader reader(path);
   if (!reader.open()) return Status::failure(reader.errorString());
   ScanPlaces* places = placesFor(path, reader);
-  if (places && places->marker >= 0 && !reader.seekTo(places->marker)) places = nullptr;
+  if (const std::optional<qint64> marker = markerFor(path, reader, places)) {
+    if (!reader.seekTo(*marker)) places = nullptr;
+  }
   QList<Field> fields(TimerRecord::kFieldCount);
   bool inTimers = false;
   const QByteArrayView marker[] = {kTimerMarkerText};
@@ -232,7 +330,7 @@ Status scanTimers(const QString& path, const std::function<void(const TimerRecor
       QByteArrayView first;
       if (!reader.readFieldView(&first)) break;
       inTimers = first == kTimerMarkerText;
-      if (inTimers && places) places->marker = recordStart;
+      if (inTimers) markerFound(path, reader, places, recordStart);
       if (!reader.skipFields(ScheduleRecord::kFieldCount - 1)) break;
       continue;
     }

@@ -10,6 +10,8 @@
 #include "store/Record.h"
 #include "store/Status.h"
 
+class DataFileReader;
+
 // Reads every schedule record up to the timer marker (or the end of a file without one).
 // The visitor returns false to stop early.
 Status scanSchedule(const QString& path, const std::function<bool(const ScheduleRecord&)>& visit);
@@ -60,9 +62,14 @@ class ScanSession {
   bool outermost_ = false;
 };
 
-// Where the scans of the living session found the marker of the file at `path`, when the file
-// is still the one they read (for a rewrite that leaves the schedule records as they stand).
-std::optional<qint64> sessionMarkerOffset(const QString& path, const FileIdentity& identity);
+// Where the marker of the file the reader has open (at `path`) starts, when the file is still
+// the one in which the scans of the living session found it, or, outside them, the last pass
+// that found or wrote it, and a marker record starts there (for the scans of the timers, and a
+// rewrite that copies the schedule records before it as they stand).
+std::optional<qint64> knownMarkerOffset(const QString& path, DataFileReader& reader);
+
+// Where the marker of that file, as it is now, starts: found by a scan, or written by a rewrite.
+void rememberMarkerOffset(const QString& path, const FileIdentity& identity, qint64 offset);
 
 // "yyyy/mm" of a month, as the first seven characters of an EntryDate.
 QByteArray monthKey(int year, int month);

@@ -1,6 +1,7 @@
 #include "store/PlainFields.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cstring>
 
@@ -11,8 +12,10 @@
 #include "store/DataFileReader.h"
 
 #if defined(YOTENNA_AVX2_COUNTER)
-// PlainFieldsAvx2.cpp: the same loop, built for processors with AVX2, BMI and POPCNT.
+// PlainFieldsAvx2.cpp and PlainFieldsAvx512.cpp: the same loop, built for processors with AVX2
+// (and with AVX-512), carry-less multiplication, BMI and POPCNT.
 bool countPlainFieldsAvx2(PlainFieldCounter::State& state, const char* to, int fields);
+bool countPlainFieldsAvx512(PlainFieldCounter::State& state, const char* to, int fields);
 const char* findBytesAvx2(const char* needle, qsizetype length, const char* from, const char* end);
 #endif
 
@@ -24,7 +27,16 @@ bool haveAvx2() {
 #if defined(YOTENNA_AVX2_COUNTER)
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt") &&
+         __builtin_cpu_supports("pclmul");
+#else
+  return false;
+#endif
+}
+
+bool haveAvx512() {
+#if defined(YOTENNA_AVX2_COUNTER)
+  return haveAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
 #else
   return false;
 #endif
@@ -35,6 +47,7 @@ using FindBytes = const char* (*)(const char*, qsizetype, const char*, const cha
 
 CountFields chooseCounter() {
 #if defined(YOTENNA_AVX2_COUNTER)
+  if (haveAvx512()) return countPlainFieldsAvx512;
   if (haveAvx2()) return countPlainFieldsAvx2;
 #endif
   return countPlainFields;
@@ -47,15 +60,50 @@ FindBytes chooseFind() {
   return findBytes;
 }
 
+std::atomic<CountFields>& counterInUse() {
+  static std::atomic<CountFields> count{chooseCounter()};
+  return count;
+}
+
 }  // namespace
 
 PlainFieldCounter::PlainFieldCounter(const char* start, const char* end, int fieldsPerRecord)
     : state_{start, end, start, start}, fieldsPerRecord_(fieldsPerRecord) {}
 
 bool PlainFieldCounter::advanceTo(const char* to) {
-  static const CountFields count = chooseCounter();
-  return count(state_, to, fieldsPerRecord_);
+  return counterInUse().load(std::memory_order_relaxed)(state_, to, fieldsPerRecord_);
 }
+
+namespace storetesting {
+
+bool useFieldCounter(FieldCounter counter) {
+  CountFields chosen = nullptr;
+  switch (counter) {
+    case FieldCounter::ForProcessor:
+      chosen = chooseCounter();
+      break;
+    case FieldCounter::Portable:
+      chosen = countPlainFields;
+      break;
+#if defined(YOTENNA_AVX2_COUNTER)
+    case FieldCounter::Avx2:
+      if (haveAvx2()) chosen = countPlainFieldsAvx2;
+      break;
+    case FieldCounter::Avx512:
+      if (haveAvx512()) chosen = countPlainFieldsAvx512;
+      break;
+#else
+    case FieldCounter::Avx2:
+    case FieldCounter::Avx512:
+      break;
+#endif
+  }
+  if (!chosen) return false;
+  counterInUse().store(chosen, std::memory_order_relaxed);
+  return true;
+}
+
+}  // namespace storetesting
 
 namespace {
 

@@ -1,6 +1,8 @@
-// The field counter's loop built for processors with AVX2, BMI and POPCNT; PlainFields.cpp
-// calls it where the processor has them.
+// The field counter's loop built for processors with AVX2, carry-less multiplication, BMI and
+// POPCNT (every processor with AVX2 has them all); PlainFields.cpp calls it where the processor
+// has them.
 #define PLAIN_FIELDS_CLASSIFY_AVX2
+#define PLAIN_FIELDS_CLMUL
 
 #include <immintrin.h>
 

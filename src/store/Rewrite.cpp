@@ -10,7 +10,13 @@
 #include "store/DataFileLock.h"
 #include "store/DataFileReader.h"
 #include "store/DataFileScan.h"
+#include "store/FileIdentity.h"
 #include "store/RewriteOutput.h"
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -115,6 +121,18 @@ class RewriteRun {
     included_ = true;
   }
 
+  // Copies the records from here to `offset`, where a record starts, to the output as they
+  // stand, unread. Only where canKeepRecords().
+  void copyUnreadTo(qint64 offset) {
+    handOver();
+    reader_.stopKeeping();
+    const qint64 from = reader_.offset();
+    if (reader_.seekTo(offset)) output_.appendUnread(from, offset - from);
+    reader_.keepFromHere();
+    pending_ = recordStart_ = recordEnd_ = 0;
+    included_ = true;
+  }
+
   // Hands the pending run to the output.
   void handOver() {
     if (pending_ == 0) return;
@@ -175,10 +193,29 @@ std::optional<qint64> unchangedPrefix(const QString& path, DataFileReader& reade
   if (steps.unchangedStart && steps.unchangedStart->identity == *identity) {
     offset = steps.unchangedStart->offset;
   } else if (!steps.schedule && steps.scheduleStops.isEmpty()) {
-    offset = sessionMarkerOffset(path, *identity);
+    offset = knownMarkerOffset(path, reader);
   }
   if (!offset || *offset <= 0 || *offset > identity->size) return std::nullopt;
   return offset;
+}
+
+// The new file is in place with its marker at `markerAt`: the next pass over it may start there,
+// as long as it is that file.
+void rememberWrittenMarker(const QString& path, const Output& output, qint64 markerAt) {
+#ifndef Q_OS_WIN
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return;
+  const std::optional<FileIdentity> identity = fileIdentity(fd);
+  ::close(fd);
+  if (identity && identity->device == output.replacement().device() &&
+      identity->inode == output.replacement().inode() && identity->size == output.position()) {
+    rememberMarkerOffset(path, *identity, markerAt);
+  }
+#else
+  Q_UNUSED(path);
+  Q_UNUSED(output);
+  Q_UNUSED(markerAt);
+#endif
 }
 
 }  // namespace
@@ -205,6 +242,9 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   if (const std::optional<qint64> prefix = unchangedPrefix(path, reader, steps)) {
     if (reader.seekTo(*prefix)) output.appendUnread(0, *prefix);
   }
+  // Once the records are copied as they stand, those before the marker go unread, where a pass
+  // over this very file found the marker.
+  const std::optional<qint64> knownMarker = knownMarkerOffset(path, reader);
   reader.keepFromHere();
   ScheduleRecord schedule;
   const std::array<Field*, 5> scheduleFields{&schedule.EntryDate, &schedule.Subject,
@@ -222,6 +262,9 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   };
   while (!reader.atEnd()) {
     const bool copying = !steps.schedule || sink.copyRest_;
+    if (copying && knownMarker && *knownMarker > reader.offset() && run.canKeepRecords()) {
+      run.copyUnreadTo(*knownMarker);
+    }
     if ((copying || !steps.scheduleStops.isEmpty()) && run.canKeepRecords()) {
       // Up to the marker (or a record the step must see), found by a byte search; the records
       // before it go to the output as they stand, without being read field by field.
@@ -290,6 +333,8 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   sink.copyRest_ = false;
   if (steps.afterSchedule) steps.afterSchedule(sink);
   if (auto failed = failure()) return *failed;
+  run.handOver();
+  const qint64 markerAt = output.position();
   run.writeOther(markerLine());
 
   TimerRecord timer;
@@ -332,6 +377,7 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
   run.handOver();
   reader.stopKeeping();
   const rewriting::Finished finished = output.finish();
+  if (finished.status && finished.changed) rememberWrittenMarker(path, output, markerAt);
   return {finished.status, finished.changed};
 }
 

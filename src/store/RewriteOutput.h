@@ -112,6 +112,11 @@ class Output {
 
   const Status& status() const { return status_; }
 
+  // Where the next byte appended goes in the new file.
+  qint64 position() const { return written_ + rangeSize_ + buffer_.size(); }
+  // The new file, by device and inode.
+  const AtomicReplacement& replacement() const { return replacement_; }
+
   // Puts the new file in place, unless it equals the old one.
   Finished finish() {
     flushRange();

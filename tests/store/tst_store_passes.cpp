@@ -3,10 +3,13 @@
 // its place.
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 
 #include <unistd.h>
+#include "store/DataFileReader.h"
 #include "store/DataFileScan.h"
+#include "store/PlainFields.h"
 #include "store/Purge.h"
 #include "store/Rewrite.h"
 #include "support/TestFiles.h"
@@ -36,6 +39,66 @@ QByteArrayList timerTitles(const QString& path) {
       scanTimers(path, [&](const TimerRecord& r) { titles.append(r.TimerTitle.raw); });
   if (!status) titles.append("failed: " + status.message().toUtf8());
   return titles;
+}
+
+// Where the last pass left the marker of the file at `path`, as a rewrite would take it.
+std::optional<qint64> knownMarker(const QString& path) {
+  DataFileReader reader(path);
+  if (!reader.open()) return std::nullopt;
+  return knownMarkerOffset(path, reader);
+}
+
+// Another file with the same bytes takes the name, as a copy made elsewhere would.
+void replaceBySameBytes(const QString& path) {
+  const QString next = path + QStringLiteral(".next");
+  writeBytes(next, readBytes(path));
+  QCOMPARE(::rename(QFile::encodeName(next).constData(), QFile::encodeName(path).constData()), 0);
+}
+
+// The rewrites of the marker test: an entry of 2001/06/15 after the others of its day, a timer
+// added, the entries of 2001/06/16 taken out, and the timers' titles read back.
+QByteArrayList rewriteInTurn(const QString& path, bool replaceEachTime) {
+  QByteArrayList seen;
+  const auto rewrite = [&](const RewriteSteps& steps) {
+    if (replaceEachTime) replaceBySameBytes(path);
+    const RewriteResult result = rewriteDataFile(path, steps);
+    seen.append(result.status ? readBytes(path) : result.status.message().toUtf8());
+    seen.append(QByteArray::number(knownMarker(path).value_or(-1)));
+  };
+  RewriteSteps add;
+  bool added = false;
+  const ScheduleRecord entry{Field::text("2001/06/15"), Field::text("NEW"), Field::text(""),
+                             Field::number(0), Field::number(0)};
+  add.schedule = [&](const ScheduleRecord& record, RecordSink& sink) {
+    if (!added && record.EntryDate.raw < "2001/06/15") {
+      sink.write(entry);
+      added = true;
+      sink.write(record);
+      sink.copyRest();
+      return;
+    }
+    sink.write(record);
+  };
+  add.afterSchedule = [&](RecordSink& sink) {
+    if (!added) sink.write(entry);
+  };
+  rewrite(add);
+  RewriteSteps timer;
+  timer.afterTimers = [](RecordSink& sink) {
+    sink.write(TimerRecord{Field::text("t9"), Field::text("2"), Field::text(""), Field::text(""),
+                           Field::text(""), Field::text("09"), Field::text("30"), Field::text("")});
+  };
+  rewrite(timer);
+  RewriteSteps remove;
+  remove.schedule = [](const ScheduleRecord& record, RecordSink& sink) {
+    if (record.EntryDate.raw == "2001/06/16") return sink.copyRest();
+    sink.write(record);
+  };
+  remove.scheduleStops = {QByteArrayLiteral("2001/06/16")};
+  rewrite(remove);
+  if (replaceEachTime) replaceBySameBytes(path);
+  seen.append(timerTitles(path).join('|'));
+  return seen;
 }
 
 }  // namespace
@@ -212,6 +275,135 @@ class StorePassesTest : public QObject {
     QVERIFY2(result.status.isOk(), qPrintable(result.status.message()));
     QVERIFY(readBytes(path) == more + entries + kMarkerLine + timer +
                                    line("\"t3\",\"2\",\"\",\"\",\"\",\"09\",\"30\",\"\""));
+  }
+
+  // A rewrite leaves the place of the marker it wrote, and the next rewrite of that file copies
+  // the entries before it unread once it copies the rest as it stands, as the minute's scan
+  // starts its read there: the same bytes as when every pass counts its way through a file it
+  // has never seen. The rows are layouts the counting must get right: a short line lending
+  // fields to the next just before the marker, a marker the program does not write itself, the
+  // marker's text at the start of a line inside a quoted content, and a last timer without a
+  // line break.
+  void rewritesFromTheMarkerTheyWroteAsFromAFreshFile_data() {
+    QTest::addColumn<QByteArray>("before");  // the last entries before the marker
+    QTest::addColumn<QByteArray>("marker");
+    QTest::addColumn<QByteArray>("end");
+    const QByteArray timer = line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QByteArray plain = line("\"2001/06/16\",\"x\",\"\",0,0");
+    QTest::newRow("as the program writes it") << plain << kMarkerLine << timer;
+    QTest::newRow("a short line before the marker")
+        << plain + line("\"2001/06/14\",\"a\"") + line("\"\",0,0") << kMarkerLine << timer;
+    QTest::newRow("a marker unquoted, with other fields")
+        << plain << line("\x83\x5E\x83\x43\x83\x7D,x,,1,1") << timer;
+    QTest::newRow("the marker's text inside a content")
+        << plain + line("\"2001/06/14\",\"a\",\"b\r\n\x83\x5E\x83\x43\x83\x7D\",0,0") << kMarkerLine
+        << timer;
+    QTest::newRow("no line break at the end")
+        << plain << kMarkerLine
+        << timer + QByteArray("\"t2\",\"2\",\"\",\"\",\"\",\"08\",\"00\",\"\"");
+  }
+  void rewritesFromTheMarkerTheyWroteAsFromAFreshFile() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, marker);
+    QFETCH(QByteArray, end);
+    const QByteArray bytes =
+        line("\"2001/06/17\",\"n\",\"\",0,0") + filler(9000) + before + marker + end;
+    const QString warm = dir_.filePath(QStringLiteral("warm.dat"));
+    const QString cold = dir_.filePath(QStringLiteral("cold.dat"));
+    writeBytes(warm, bytes);
+    writeBytes(cold, bytes);
+    const QByteArrayList fresh = rewriteInTurn(cold, true);
+    const QByteArrayList known = rewriteInTurn(warm, false);
+    QCOMPARE(known.size(), fresh.size());
+    for (int i = 0; i < known.size(); i += 2) {
+      QVERIFY2(known[i] == fresh[i], qPrintable(QStringLiteral("step %1").arg(i / 2)));
+      if (i + 1 == known.size()) break;
+      // After each rewrite, its marker is known where it stands.
+      QCOMPARE(known[i + 1].toLongLong(), known[i].indexOf(kMarkerLine));
+      QCOMPARE(fresh[i + 1], known[i + 1]);
+    }
+    QVERIFY(known[0].contains("\"NEW\"") && !known[4].contains("\"2001/06/16\""));
+    QCOMPARE(known.back(), bytes.contains("\"t2\"") ? QByteArray("t1|t2|t9") : QByteArray("t1|t9"));
+  }
+
+  // What was remembered is taken only where a marker record starts in the very file: not from
+  // a file that has since taken the name, nor from a place that holds no marker.
+  void knownMarkerOnlyWhereAMarkerStarts() {
+    const QString path = dir_.filePath(QStringLiteral("known.dat"));
+    const QByteArray entries = filler(100);
+    writeBytes(path, entries + kMarkerLine);
+    QCOMPARE(timerTitles(path), QByteArrayList{});
+    QCOMPARE(knownMarker(path), std::optional<qint64>(entries.size()));
+    replaceBySameBytes(path);
+    QCOMPARE(knownMarker(path), std::nullopt);
+    QCOMPARE(timerTitles(path), QByteArrayList{});
+    QCOMPARE(knownMarker(path), std::optional<qint64>(entries.size()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const std::optional<FileIdentity> identity = fileIdentity(file.handle());
+    QVERIFY(identity);
+    for (const qint64 wrong : {qint64(0), qint64(line("x").size() * 3), entries.size() - 2}) {
+      rememberMarkerOffset(path, *identity, wrong);
+      QCOMPARE(knownMarker(path), std::nullopt);
+    }
+  }
+
+  // Each build of the counting loop the processor can run finds the same records as the
+  // portable one: the month's entries, the timers, and an entry added in its place, from a file
+  // whose awkward lines (a short line lending fields, quoted line breaks, the marker's text in a
+  // content, quotes that must be read field by field) sit before, across and after the reader's
+  // chunk boundary.
+  void everyBuildOfTheCounterCountsAlike() {
+    const QByteArray awkward = line("\"2001/06/14\",\"a\"") + line("\"\",0,0") +
+                               line("\"2001/06/14\",\"b\",\"x\r\n\x83\x5E\x83\x43\x83\x7D\",0,0") +
+                               line("\"2001/06/13\",\"c\",\"say \"\"hi\"\"\",1,0") +
+                               line("\"2001/06/13\",d\"e,\"\",0,0");
+    QByteArray bytes;
+    for (const int fill : {0, 7700, 200}) bytes += filler(fill) + awkward;
+    bytes += kMarkerLine + line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QString path = dir_.filePath(QStringLiteral("counters.dat"));
+    const auto seen = [&] {
+      writeBytes(path, bytes);
+      QByteArrayList all = monthSubjects(path, 2001, 6);
+      all += timerTitles(path);
+      RewriteSteps add;
+      add.afterSchedule = [](RecordSink& sink) {
+        sink.write(ScheduleRecord{Field::text("2001/06/12"), Field::text("NEW"), Field::text(""),
+                                  Field::number(0), Field::number(0)});
+      };
+      const RewriteResult result = rewriteDataFile(path, add);
+      all.append(result.status ? readBytes(path) : result.status.message().toUtf8());
+      // The counter itself over plain lines, quoted commas and line breaks among them, stopped
+      // at every few bytes: whether it counted, and where it stands.
+      const QByteArray plain = filler(40) + line("\"2001/06/14\",\"a,b\",\"c\r\nd,\",0,0") +
+                               line("\"2001/06/14\",\"\"\"\",\"e\"") + line("\"\",1,1") +
+                               filler(40);
+      const char* const start = plain.constData();
+      for (qsizetype to = 1; to < plain.size(); to += 7) {
+        PlainFieldCounter counter(start, start + plain.size(), ScheduleRecord::kFieldCount);
+        const bool counted = counter.advanceTo(start + to);
+        all.append(QByteArray::number(to) + (counted ? " counted " : " not ") +
+                   QByteArray::number(counter.fieldIndex()) + ' ' +
+                   QByteArray::number(counter.fieldStart() - start));
+      }
+      return all;
+    };
+    using storetesting::FieldCounter;
+    QVERIFY(storetesting::useFieldCounter(FieldCounter::Portable));
+    const QByteArrayList portable = seen();
+    QCOMPARE(portable.count("d\"e"), 3);
+    QVERIFY(std::any_of(portable.cbegin(), portable.cend(),
+                        [](const QByteArray& seen) { return seen.contains(" counted "); }));
+    int others = 0;
+    for (const FieldCounter counter : {FieldCounter::Avx2, FieldCounter::Avx512}) {
+      if (!storetesting::useFieldCounter(counter)) continue;
+      ++others;
+      const QByteArrayList other = seen();
+      QCOMPARE(other.size(), portable.size());
+      for (qsizetype i = 0; i < other.size(); ++i) QCOMPARE(other[i], portable[i]);
+    }
+    QVERIFY(storetesting::useFieldCounter(FieldCounter::ForProcessor));
+    if (others == 0) QSKIP("the processor runs only the portable counter");
   }
 
  private:
