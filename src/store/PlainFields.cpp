@@ -12,10 +12,9 @@
 #include "store/DataFileReader.h"
 
 #if defined(YOTENNA_AVX2_COUNTER)
-// PlainFieldsAvx2.cpp and PlainFieldsAvx512.cpp: the same loop, built for processors with AVX2
-// (and with AVX-512), carry-less multiplication, BMI and POPCNT.
+// PlainFieldsAvx2.cpp: the same loop, built for processors with AVX2, carry-less multiplication,
+// BMI and POPCNT.
 bool countPlainFieldsAvx2(PlainFieldCounter::State& state, const char* to, int fields);
-bool countPlainFieldsAvx512(PlainFieldCounter::State& state, const char* to, int fields);
 const char* findBytesAvx2(const char* needle, qsizetype length, const char* from, const char* end);
 #endif
 
@@ -34,20 +33,11 @@ bool haveAvx2() {
 #endif
 }
 
-bool haveAvx512() {
-#if defined(YOTENNA_AVX2_COUNTER)
-  return haveAvx2() && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
-#else
-  return false;
-#endif
-}
-
 using CountFields = bool (*)(PlainFieldCounter::State&, const char*, int);
 using FindBytes = const char* (*)(const char*, qsizetype, const char*, const char*);
 
 CountFields chooseCounter() {
 #if defined(YOTENNA_AVX2_COUNTER)
-  if (haveAvx512()) return countPlainFieldsAvx512;
   if (haveAvx2()) return countPlainFieldsAvx2;
 #endif
   return countPlainFields;
@@ -89,12 +79,8 @@ bool useFieldCounter(FieldCounter counter) {
     case FieldCounter::Avx2:
       if (haveAvx2()) chosen = countPlainFieldsAvx2;
       break;
-    case FieldCounter::Avx512:
-      if (haveAvx512()) chosen = countPlainFieldsAvx512;
-      break;
 #else
     case FieldCounter::Avx2:
-    case FieldCounter::Avx512:
       break;
 #endif
   }

@@ -58,6 +58,6 @@ namespace storetesting {
 // Which build of the counting loop the passes use, for tests that run each on the same bytes:
 // the one chosen for the processor (the default), or one named; false when the processor or
 // the build has no such one.
-enum class FieldCounter { ForProcessor, Portable, Avx2, Avx512 };
+enum class FieldCounter { ForProcessor, Portable, Avx2 };
 bool useFieldCounter(FieldCounter counter);
 }  // namespace storetesting

@@ -1,9 +1,9 @@
-// The counting loop of PlainFieldCounter, included by PlainFields.cpp (for any processor),
-// PlainFieldsAvx2.cpp (built for AVX2) and PlainFieldsAvx512.cpp (for AVX-512): no library
-// function is called here, so that nothing built for one processor is shared with another's code.
+// The counting loop of PlainFieldCounter, included by PlainFields.cpp (for any processor) and
+// PlainFieldsAvx2.cpp (built for AVX2): no library function is called here, so that nothing
+// built for one processor is shared with the other's code.
 #include <cstring>
 
-#if defined(PLAIN_FIELDS_CLASSIFY_AVX2) || defined(PLAIN_FIELDS_CLASSIFY_AVX512)
+#if defined(PLAIN_FIELDS_CLASSIFY_AVX2)
 #include <immintrin.h>
 #elif defined(__SSE2__)
 #include <emmintrin.h>
@@ -21,13 +21,7 @@ struct BlockMasks {
 // One bit per byte of the 64 at p.
 [[gnu::always_inline]] inline BlockMasks classify(const char* p) {
   BlockMasks masks;
-#if defined(PLAIN_FIELDS_CLASSIFY_AVX512)
-  const __m512i all = _mm512_loadu_si512(p);
-  masks.quotes = _mm512_cmpeq_epi8_mask(all, _mm512_set1_epi8('"'));
-  masks.commas = _mm512_cmpeq_epi8_mask(all, _mm512_set1_epi8(','));
-  masks.returns = _mm512_cmpeq_epi8_mask(all, _mm512_set1_epi8('\r'));
-  masks.feeds = _mm512_cmpeq_epi8_mask(all, _mm512_set1_epi8('\n'));
-#elif defined(PLAIN_FIELDS_CLASSIFY_AVX2)
+#if defined(PLAIN_FIELDS_CLASSIFY_AVX2)
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
   const auto bits = [&](char wanted) {

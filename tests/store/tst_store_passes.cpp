@@ -348,12 +348,12 @@ class StorePassesTest : public QObject {
     }
   }
 
-  // Each build of the counting loop the processor can run finds the same records as the
-  // portable one: the month's entries, the timers, and an entry added in its place, from a file
-  // whose awkward lines (a short line lending fields, quoted line breaks, the marker's text in a
-  // content, quotes that must be read field by field) sit before, across and after the reader's
+  // The AVX2 build of the counting loop, where the processor can run it, finds the same records
+  // as the portable one: the month's entries, the timers, and an entry added in its place, from a
+  // file whose awkward lines (a short line lending fields, quoted line breaks, the marker's text in
+  // a content, quotes that must be read field by field) sit before, across and after the reader's
   // chunk boundary.
-  void everyBuildOfTheCounterCountsAlike() {
+  void theAvx2CounterCountsAsThePortableOne() {
     const QByteArray awkward = line("\"2001/06/14\",\"a\"") + line("\"\",0,0") +
                                line("\"2001/06/14\",\"b\",\"x\r\n\x83\x5E\x83\x43\x83\x7D\",0,0") +
                                line("\"2001/06/13\",\"c\",\"say \"\"hi\"\"\",1,0") +
@@ -394,16 +394,12 @@ class StorePassesTest : public QObject {
     QCOMPARE(portable.count("d\"e"), 3);
     QVERIFY(std::any_of(portable.cbegin(), portable.cend(),
                         [](const QByteArray& seen) { return seen.contains(" counted "); }));
-    int others = 0;
-    for (const FieldCounter counter : {FieldCounter::Avx2, FieldCounter::Avx512}) {
-      if (!storetesting::useFieldCounter(counter)) continue;
-      ++others;
-      const QByteArrayList other = seen();
-      QCOMPARE(other.size(), portable.size());
-      for (qsizetype i = 0; i < other.size(); ++i) QCOMPARE(other[i], portable[i]);
-    }
+    const bool avx2 = storetesting::useFieldCounter(FieldCounter::Avx2);
+    const QByteArrayList other = avx2 ? seen() : portable;
     QVERIFY(storetesting::useFieldCounter(FieldCounter::ForProcessor));
-    if (others == 0) QSKIP("the processor runs only the portable counter");
+    if (!avx2) QSKIP("the processor runs only the portable counter");
+    QCOMPARE(other.size(), portable.size());
+    for (qsizetype i = 0; i < other.size(); ++i) QCOMPARE(other[i], portable[i]);
   }
 
  private:
