@@ -68,6 +68,9 @@ class SyncParts {
   // next start()).
   void logRequestsTo(const QString& file) { requestLog_ = file; }
 
+  // Starts the server through a Python script that runs Radicale itself (from the next start()).
+  void startServerThrough(const QString& script) { serverScript_ = script; }
+
   // Starts everything; the error, or empty. proxyScript: the failing proxy, or empty for none.
   QString start(const QString& proxyScript = {}) {
     if (!home_.isValid()) return QStringLiteral("no temporary folder");
@@ -115,7 +118,12 @@ class SyncParts {
     } else {
       radicale_.setStandardErrorFile(requestLog_);
     }
-    radicale_.start(QStringLiteral("radicale"), {QStringLiteral("--config"), config.fileName()});
+    if (serverScript_.isEmpty()) {
+      radicale_.start(QStringLiteral("radicale"), {QStringLiteral("--config"), config.fileName()});
+    } else {
+      radicale_.start(QStringLiteral("/usr/bin/python3"),
+                      {serverScript_, QStringLiteral("--config"), config.fileName()});
+    }
     if (!radicale_.waitForStarted() || !waitForPort(serverPort_, 15000)) {
       return QStringLiteral("Radicale does not answer");
     }
@@ -218,6 +226,7 @@ class SyncParts {
 
  private:
   QString requestLog_;
+  QString serverScript_;
   QTemporaryDir home_;
   QProcess keyring_;
   QProcess radicale_;
