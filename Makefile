@@ -112,6 +112,7 @@ bench: setup-test build
 	rm -rf $(BUILD)/bench-data
 	bash scripts/bench_shared_extents.sh $(BUILD)/bench/bench_operations $(CURDIR)/$(BUILD)
 	dbus-run-session -- $(BUILD)/bench/bench_sync $(BUILD)/src/yotenna
+	dbus-run-session -- $(BUILD)/bench/bench_sync $(BUILD)/src/yotenna --uid-index
 
 screenshots: setup-test build
 	bash scripts/screenshots.sh $(BUILD) $(SCALE)

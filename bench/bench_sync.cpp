@@ -9,6 +9,7 @@
 // server's part of a first sync grows with the square of its size. The first sync is then timed
 // once more against Radicale with that check through an index, as a server with a database has.
 //   dbus-run-session -- bench_sync YOTENNA
+//   dbus-run-session -- bench_sync YOTENNA --uid-index   (the first sync, the index in Radicale)
 //   bench_sync --bridge                      (the bridge alone)
 #include <QCoreApplication>
 #include <QDate>
@@ -208,25 +209,30 @@ std::optional<FirstSync> benchServer(const QString& yotenna, const QString& serv
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench_sync YOTENNA | bench_sync --bridge\n");
+    std::fprintf(stderr, "usage: bench_sync YOTENNA [--uid-index] | bench_sync --bridge\n");
     return 2;
   }
   const QString yotenna = QString::fromLocal8Bit(argv[1]);
   if (yotenna == u"--bridge") return benchBridge() ? 0 : 1;
   bool skipped = false;
+  if (argc > 2 && QByteArrayView(argv[2]) == "--uid-index") {
+    // Each server on a bus of its own: a second keyring on the bus of the first does not answer.
+    std::printf("sync: Radicale with its UID check through an index (as a database has one)\n");
+    const std::optional<FirstSync> indexed =
+        benchServer(yotenna, QStringLiteral(SYNC_UID_INDEX), true, &skipped);
+    if (!indexed) return skipped ? 0 : 1;
+    std::printf("sync: aims: first sync < 120 s (%.1f s: %s)\n", indexed->seconds,
+                indexed->seconds < 120 ? "met" : "MISSED");
+    return 0;
+  }
   std::printf("sync: Radicale as Debian ships it\n");
   const std::optional<FirstSync> radicale = benchServer(yotenna, {}, false, &skipped);
   if (!radicale) return !skipped || !benchBridge() ? 1 : 0;
-  std::printf("sync: Radicale with its UID check through an index (as a database has one)\n");
-  const std::optional<FirstSync> indexed =
-      benchServer(yotenna, QStringLiteral(SYNC_UID_INDEX), true, &skipped);
-  if (!indexed) return 1;
   std::printf(
-      "sync: aims: first sync < 120 s (Radicale %.1f s: %s; without its answering %.1f s: %s; "
-      "Radicale with the index %.1f s: %s), incremental < 10 s (%.1f s: %s)\n",
+      "sync: aims: first sync < 120 s (%.1f s: %s; without the server's answering %.1f s: %s), "
+      "incremental < 10 s (%.1f s: %s)\n",
       radicale->seconds, radicale->seconds < 120 ? "met" : "MISSED", radicale->clientSeconds,
-      radicale->clientSeconds < 120 ? "met" : "MISSED", indexed->seconds,
-      indexed->seconds < 120 ? "met" : "MISSED", radicale->incremental,
+      radicale->clientSeconds < 120 ? "met" : "MISSED", radicale->incremental,
       radicale->incremental < 10 ? "met" : "MISSED");
   std::fflush(stdout);
   return benchBridge() ? 0 : 1;
