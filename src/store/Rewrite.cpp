@@ -184,16 +184,17 @@ namespace {
 
 // How much of the file's start the rewrite may copy unread: what a read-only pass found
 // unchanged, or, for steps that leave the schedule records as they stand, everything before
-// the marker where the scans of this session found it; only while the file is the one they read.
-std::optional<qint64> unchangedPrefix(const QString& path, DataFileReader& reader,
-                                      const RewriteSteps& steps) {
+// the marker where the last pass over this very file found it (`knownMarker`); only while the
+// file is the one they read.
+std::optional<qint64> unchangedPrefix(DataFileReader& reader, const RewriteSteps& steps,
+                                      std::optional<qint64> knownMarker) {
   const std::optional<FileIdentity> identity = fileIdentity(reader.file().handle());
   if (!identity) return std::nullopt;
   std::optional<qint64> offset;
   if (steps.unchangedStart && steps.unchangedStart->identity == *identity) {
     offset = steps.unchangedStart->offset;
   } else if (!steps.schedule && steps.scheduleStops.isEmpty()) {
-    offset = knownMarkerOffset(path, reader);
+    offset = knownMarker;
   }
   if (!offset || *offset <= 0 || *offset > identity->size) return std::nullopt;
   return offset;
@@ -239,12 +240,12 @@ RewriteResult rewriteDataFile(const QString& path, const RewriteSteps& steps) {
     return std::nullopt;
   };
 
-  if (const std::optional<qint64> prefix = unchangedPrefix(path, reader, steps)) {
-    if (reader.seekTo(*prefix)) output.appendUnread(0, *prefix);
-  }
   // Once the records are copied as they stand, those before the marker go unread, where a pass
   // over this very file found the marker.
   const std::optional<qint64> knownMarker = knownMarkerOffset(path, reader);
+  if (const std::optional<qint64> prefix = unchangedPrefix(reader, steps, knownMarker)) {
+    if (reader.seekTo(*prefix)) output.appendUnread(0, *prefix);
+  }
   reader.keepFromHere();
   ScheduleRecord schedule;
   const std::array<Field*, 5> scheduleFields{&schedule.EntryDate, &schedule.Subject,
