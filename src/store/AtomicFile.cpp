@@ -275,7 +275,23 @@ Status AtomicReplacement::begin() {
 
 Status AtomicReplacement::writeOut(const char* data, qsizetype size) {
   if (!writeAll(fd_, data, size)) return fail(errno);
+  wrote(size);
   return Status::success();
+}
+
+void AtomicReplacement::wrote(qint64 size) {
+  written_ += size;
+  // The disk starts on what is written while the rest is still being copied, rather than on
+  // all of it at the sync: the rewrite then takes about as long as the slower of the two, not
+  // both. Only a hint: the sync in commit() is what the guarantees rest on, and it reports a
+  // failure of this early writing too.
+  constexpr qint64 kWritebackStep = 2 << 20;
+  if (written_ - writebackFrom_ >= kWritebackStep) {
+#if defined(__linux__)
+    ::sync_file_range(fd_, writebackFrom_, written_ - writebackFrom_, SYNC_FILE_RANGE_WRITE);
+#endif
+    writebackFrom_ = written_;
+  }
 }
 
 namespace {
@@ -314,6 +330,7 @@ Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size, boo
     if (copied > 0) {
       offset += copied;
       size -= copied;
+      wrote(copied);
     } else if (copied < 0 && errno == EINTR) {
       continue;
     } else if (copied < 0 && !kernelCopyRefused(errno)) {
@@ -336,6 +353,7 @@ Status AtomicReplacement::copyFrom(int sourceFd, qint64 offset, qint64 size, boo
       return writeFailure(path_, QStringLiteral("データファイルが書き込み中に短くなりました"));
     }
     if (!writeAll(fd_, chunk.constData(), got)) return fail(errno);
+    wrote(got);
     offset += got;
     size -= got;
   }

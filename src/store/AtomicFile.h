@@ -54,6 +54,8 @@ class AtomicReplacement {
  private:
   Status flush();
   Status writeOut(const char* data, qsizetype size);
+  // Counts bytes that reached the temporary file, and has the disk start on them.
+  void wrote(qint64 size);
   Status fail(int errorNumber);
 
   QString path_;    // as the caller named it, for messages
@@ -66,6 +68,8 @@ class AtomicReplacement {
   QByteArray buffer_;
   bool committed_ = false;
   bool kernelCopyRefused_ = false;  // once refused, the rest is copied here
+  qint64 written_ = 0;              // bytes in the temporary file
+  qint64 writebackFrom_ = 0;        // the first of them the disk was not yet asked to write
 };
 
 // Whether the kernel's copy of a file's unchanged bytes is worth more than writing bytes that
