@@ -125,13 +125,6 @@ class DataFileReader {
       }
     }
   }
-  // Where the needles were last found, so that the calls of one scan search each byte once:
-  // for each, the file offset of its next place (-1: none before `searched`).
-  struct NeedleCursor {
-    std::array<qint64, 9> next;
-    std::array<qint64, 9> searched{};
-    NeedleCursor() { next.fill(-1); }
-  };
   // passRecordsTo for a scan that looks for records holding one of `needles` (at most eight
   // byte strings, none with a quote, comma or line end) in their field number `field`, and
   // that stops at a record whose first field starts with `stop`: the next place a needle or the
@@ -142,14 +135,13 @@ class DataFileReader {
   // in passRecords. The records it passes over are not kept.
   template <typename Holds, typename Visit>
   void passRecordsHolding(int fieldCount, int field, std::span<const QByteArrayView> needles,
-                          QByteArrayView stop, NeedleCursor& cursor, Holds&& holds, Visit&& visit) {
+                          QByteArrayView stop, Holds&& holds, Visit&& visit) {
     keep_ = -1;
     const auto plain = [](void* context, QByteArrayView bytes) {
       return (*static_cast<std::remove_reference_t<Holds>*>(context))(bytes);
     };
     for (;;) {
-      const PlainPass pass =
-          passPlainHolding(fieldCount, field, needles, stop, cursor, plain, &holds);
+      const PlainPass pass = passPlainHolding(fieldCount, field, needles, stop, plain, &holds);
       if (pass == PlainPass::Found) return;
       if (pass == PlainPass::NotPlain && !passOver(fieldCount, visit, false)) return;
       if (!fill()) {
@@ -250,8 +242,8 @@ class DataFileReader {
                                  void* context);
   // The fast part of passRecordsHolding.
   PlainPass passPlainHolding(int fieldCount, int field, std::span<const QByteArrayView> needles,
-                             QByteArrayView stop, NeedleCursor& cursor,
-                             bool (*holds)(void*, QByteArrayView), void* context);
+                             QByteArrayView stop, bool (*holds)(void*, QByteArrayView),
+                             void* context);
   // The fast part of passByRecord: Found is the record keeps() refused.
   PlainPass passPlainWholeRecords(int fieldCount, bool (*keeps)(void*, QByteArrayView),
                                   void* context);

@@ -226,10 +226,9 @@ Status scanScheduleViewsHolding(const QString& path, int field, const QList<QByt
                        [&](QByteArrayView needle) { return bytes.contains(needle); });
   };
   ScheduleRecordView view;
-  DataFileReader::NeedleCursor cursor;
   while (!reader.atEnd()) {
     reader.passRecordsHolding(
-        ScheduleRecord::kFieldCount, field, views, kTimerMarkerText, cursor,
+        ScheduleRecord::kFieldCount, field, views, kTimerMarkerText,
         [&](QByteArrayView bytes) { return fieldHolds(bytes); },
         [&](const QByteArrayView* record) {
           return record[0] != kTimerMarkerText && !holds(record[field]);

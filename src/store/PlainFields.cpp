@@ -15,7 +15,8 @@
 // PlainFieldsAvx2.cpp: the same loop, built for processors with AVX2, carry-less multiplication,
 // BMI and POPCNT.
 bool countPlainFieldsAvx2(PlainFieldCounter::State& state, const char* to, int fields);
-const char* findBytesAvx2(const char* needle, qsizetype length, const char* from, const char* end);
+const char* findAnyBytesAvx2(const PlainNeedle* needles, int count, const char* from,
+                             const char* end);
 #endif
 
 namespace {
@@ -34,7 +35,7 @@ bool haveAvx2() {
 }
 
 using CountFields = bool (*)(PlainFieldCounter::State&, const char*, int);
-using FindBytes = const char* (*)(const char*, qsizetype, const char*, const char*);
+using FindBytes = const char* (*)(const PlainNeedle*, int, const char*, const char*);
 
 CountFields chooseCounter() {
 #if defined(YOTENNA_AVX2_COUNTER)
@@ -45,9 +46,9 @@ CountFields chooseCounter() {
 
 FindBytes chooseFind() {
 #if defined(YOTENNA_AVX2_COUNTER)
-  if (haveAvx2()) return findBytesAvx2;
+  if (haveAvx2()) return findAnyBytesAvx2;
 #endif
-  return findBytes;
+  return findAnyBytes;
 }
 
 std::atomic<CountFields>& counterInUse() {
@@ -55,7 +56,17 @@ std::atomic<CountFields>& counterInUse() {
   return count;
 }
 
+std::atomic<FindBytes>& findInUse() {
+  static std::atomic<FindBytes> find{chooseFind()};
+  return find;
+}
+
 }  // namespace
+
+const char* findPlainNeedles(const PlainNeedle* needles, int count, const char* from,
+                             const char* end) {
+  return findInUse().load(std::memory_order_relaxed)(needles, count, from, end);
+}
 
 PlainFieldCounter::PlainFieldCounter(const char* start, const char* end, int fieldsPerRecord)
     : state_{start, end, start, start}, fieldsPerRecord_(fieldsPerRecord) {}
@@ -68,16 +79,22 @@ namespace storetesting {
 
 bool useFieldCounter(FieldCounter counter) {
   CountFields chosen = nullptr;
+  FindBytes find = nullptr;
   switch (counter) {
     case FieldCounter::ForProcessor:
       chosen = chooseCounter();
+      find = chooseFind();
       break;
     case FieldCounter::Portable:
       chosen = countPlainFields;
+      find = findAnyBytes;
       break;
 #if defined(YOTENNA_AVX2_COUNTER)
     case FieldCounter::Avx2:
-      if (haveAvx2()) chosen = countPlainFieldsAvx2;
+      if (haveAvx2()) {
+        chosen = countPlainFieldsAvx2;
+        find = findAnyBytesAvx2;
+      }
       break;
 #else
     case FieldCounter::Avx2:
@@ -86,17 +103,13 @@ bool useFieldCounter(FieldCounter counter) {
   }
   if (!chosen) return false;
   counterInUse().store(chosen, std::memory_order_relaxed);
+  findInUse().store(find, std::memory_order_relaxed);
   return true;
 }
 
 }  // namespace storetesting
 
 namespace {
-
-const char* find(QByteArrayView needle, const char* from, const char* end) {
-  static const FindBytes findIn = chooseFind();
-  return findIn(needle.data(), needle.size(), from, end);
-}
 
 bool isFiller(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\x1A'; }
 
@@ -121,13 +134,13 @@ DataFileReader::PlainPass DataFileReader::passPlainRecords(
 
   PlainFieldCounter counter(start, end, fieldCount);
   constexpr int kMaxNeedles = 4;
-  const int needleCount = std::min<int>(static_cast<int>(needles.size()), kMaxNeedles);
-  const char* next[kMaxNeedles];
-  for (int i = 0; i < needleCount; ++i) next[i] = find(needles[i], start, end);
-  for (;;) {
-    const char* candidate = end;
-    for (int i = 0; i < needleCount; ++i) candidate = std::min(candidate, next[i]);
-    if (candidate >= limit) break;
+  PlainNeedle wanted[kMaxNeedles];
+  int count = 0;
+  for (const QByteArrayView needle : needles) {
+    if (count < kMaxNeedles && !needle.isEmpty()) wanted[count++] = {needle.data(), needle.size()};
+  }
+  for (const char* candidate = findPlainNeedles(wanted, count, start, end); candidate < limit;
+       candidate = findPlainNeedles(wanted, count, candidate + 1, end)) {
     if (!counter.advanceTo(candidate)) {
       pos_ = counter.recordStart() - data;
       return PlainPass::NotPlain;
@@ -141,15 +154,12 @@ DataFileReader::PlainPass DataFileReader::passPlainRecords(
         return PlainPass::Found;
       }
       const QByteArrayView value(parsed.value, parsed.valueEnd - parsed.value);
-      for (int i = 0; i < needleCount; ++i) {
-        if (value.startsWith(needles[i])) {
+      for (int i = 0; i < count; ++i) {
+        if (value.startsWith(QByteArrayView(wanted[i].data, wanted[i].size))) {
           pos_ = field - data;
           return PlainPass::Found;
         }
       }
-    }
-    for (int i = 0; i < needleCount; ++i) {
-      if (next[i] == candidate) next[i] = find(needles[i], candidate + 1, end);
     }
   }
   const bool plain = counter.advanceTo(limit);
@@ -254,9 +264,11 @@ DataFileReader::PlainPass DataFileReader::passPlainWholeRecords(
   return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
 }
 
-DataFileReader::PlainPass DataFileReader::passPlainHolding(
-    int fieldCount, int field, std::span<const QByteArrayView> needles, QByteArrayView stop,
-    NeedleCursor& cursor, bool (*holds)(void*, QByteArrayView), void* context) {
+DataFileReader::PlainPass DataFileReader::passPlainHolding(int fieldCount, int field,
+                                                           std::span<const QByteArrayView> needles,
+                                                           QByteArrayView stop,
+                                                           bool (*holds)(void*, QByteArrayView),
+                                                           void* context) {
   const char* const data = buffer_.constData();
   const char* const end = data + buffer_.size();
   const char* const start = data + pos_;
@@ -264,46 +276,23 @@ DataFileReader::PlainPass DataFileReader::passPlainHolding(
   if (!limit) return PlainPass::BufferEnd;
 
   PlainFieldCounter counter(start, end, fieldCount);
-  constexpr int kMaxNeedles = 9;  // eight and the stop
-  QByteArrayView wanted[kMaxNeedles];
+  PlainNeedle wanted[kMostNeedles];  // the needles, then the stop
   int count = 0;
   for (const QByteArrayView needle : needles) {
-    if (count < kMaxNeedles - 1 && !needle.isEmpty()) wanted[count++] = needle;
+    if (count < kMostNeedles - 1 && !needle.isEmpty())
+      wanted[count++] = {needle.data(), needle.size()};
   }
-  const int stopIndex = count;
-  wanted[count++] = stop;
-  // Each needle's next place, as far as earlier calls found it; only bytes not yet searched
-  // are searched.
-  const qint64 base = bufferStart_;
-  const qint64 here = base + pos_;
-  const qint64 bufferEnd = base + buffer_.size();
-  const char* next[kMaxNeedles];
-  for (int i = 0; i < count; ++i) {
-    if (cursor.next[i] >= here && cursor.next[i] < bufferEnd) {
-      next[i] = data + (cursor.next[i] - base);
-      continue;
-    }
-    qint64 from = here;
-    if (cursor.next[i] < 0) from = std::max(from, cursor.searched[i] - wanted[i].size() + 1);
-    next[i] = from < bufferEnd ? find(wanted[i], data + (from - base), end) : end;
-  }
-  const auto remember = [&] {
-    for (int i = 0; i < count; ++i) {
-      cursor.next[i] = next[i] < end ? base + (next[i] - data) : -1;
-      cursor.searched[i] = bufferEnd;
-    }
-  };
-  for (;;) {
-    const char* candidate = end;
-    for (int i = 0; i < count; ++i) candidate = std::min(candidate, next[i]);
-    if (candidate >= limit) break;
+  const int needleCount = count;
+  const PlainNeedle stopNeedle{stop.data(), stop.size()};
+  if (!stop.isEmpty()) wanted[count++] = stopNeedle;
+  for (const char* candidate = findPlainNeedles(wanted, count, start, end); candidate < limit;
+       candidate = findPlainNeedles(wanted, count, candidate + 1, end)) {
     if (!counter.advanceTo(candidate)) {
       pos_ = counter.recordStart() - data;
-      remember();
       return PlainPass::NotPlain;
     }
     bool found = false;
-    if (next[stopIndex] == candidate && counter.inFirstField()) {
+    if (counter.inFirstField() && bytesStartAt(candidate, end, stopNeedle)) {
       const char* const first = counter.fieldStart();
       Parsed parsed;
       // A first field that may run past the buffer is left to the careful reads.
@@ -311,8 +300,8 @@ DataFileReader::PlainPass DataFileReader::passPlainHolding(
               QByteArrayView(parsed.value, parsed.valueEnd - parsed.value).startsWith(stop);
     }
     bool inField = false;
-    for (int i = 0; i < stopIndex && !inField; ++i) {
-      inField = next[i] == candidate && counter.fieldIndex() == field;
+    for (int i = 0; i < needleCount && !inField; ++i) {
+      inField = counter.fieldIndex() == field && bytesStartAt(candidate, end, wanted[i]);
     }
     if (inField && !found) {
       // The field is judged where it stands; one that may run past the buffer is left to the
@@ -336,15 +325,10 @@ DataFileReader::PlainPass DataFileReader::passPlainHolding(
         record = p;
       }
       pos_ = record - data;
-      remember();
       return PlainPass::Found;
-    }
-    for (int i = 0; i < count; ++i) {
-      if (next[i] == candidate) next[i] = find(wanted[i], candidate + 1, end);
     }
   }
   const bool plain = counter.advanceTo(limit);
   pos_ = counter.recordStart() - data;
-  remember();
   return plain ? PlainPass::BufferEnd : PlainPass::NotPlain;
 }

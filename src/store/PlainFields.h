@@ -54,10 +54,21 @@ class PlainFieldCounter {
   int fieldsPerRecord_;
 };
 
+// A byte string the passes search for, as the search loop takes it.
+struct PlainNeedle {
+  const char* data = nullptr;
+  qsizetype size = 0;
+};
+
+// The first place in [from, end) where one of `count` needles (at most nine, none empty)
+// starts, or end: every byte is looked at once for all of them.
+const char* findPlainNeedles(const PlainNeedle* needles, int count, const char* from,
+                             const char* end);
+
 namespace storetesting {
-// Which build of the counting loop the passes use, for tests that run each on the same bytes:
-// the one chosen for the processor (the default), or one named; false when the processor or
-// the build has no such one.
+// Which build of the counting and search loops the passes use, for tests that run each on the
+// same bytes: the one chosen for the processor (the default), or one named; false when the
+// processor or the build has no such one.
 enum class FieldCounter { ForProcessor, Portable, Avx2 };
 bool useFieldCounter(FieldCounter counter);
 }  // namespace storetesting

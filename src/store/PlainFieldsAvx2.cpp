@@ -18,6 +18,7 @@ bool countPlainFieldsAvx2(PlainFieldCounter::State& state, const char* to, int f
   return countPlainFields(state, to, fields);
 }
 
-const char* findBytesAvx2(const char* needle, qsizetype length, const char* from, const char* end) {
-  return findBytes(needle, length, from, end);
+const char* findAnyBytesAvx2(const PlainNeedle* needles, int count, const char* from,
+                             const char* end) {
+  return findAnyBytes(needles, count, from, end);
 }

@@ -170,52 +170,78 @@ inline bool countPlainFields(PlainFieldCounter::State& state, const char* to, in
   }
 }
 
-// The first place of needle in [from, end), or end. Sixteen places at a time are tested on the
-// needle's first and last bytes, which together rarely meet by chance, and only where both
-// match are the bytes compared.
-inline const char* findBytes(const char* needle, qsizetype length, const char* from,
-                             const char* end) {
-  if (length == 0 || end - from < length) return end;
-  const char first = needle[0];
-  const char lastByte = needle[length - 1];
-  const char* const lastStart = end - length;  // the last place the needle fits
-  const char* p = from;
-#if defined(PLAIN_FIELDS_CLASSIFY_AVX2)
-  const __m256i firsts = _mm256_set1_epi8(first);
-  const __m256i lasts = _mm256_set1_epi8(lastByte);
-  for (; p + 32 <= lastStart + 1; p += 32) {
-    const __m256i heads = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-    const __m256i tails = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + length - 1));
-    unsigned hits = static_cast<unsigned>(_mm256_movemask_epi8(
-        _mm256_and_si256(_mm256_cmpeq_epi8(heads, firsts), _mm256_cmpeq_epi8(tails, lasts))));
-    while (hits != 0) {
-      const char* const place = p + __builtin_ctz(hits);
-      if (std::memcmp(place + 1, needle + 1, static_cast<size_t>(length - 1)) == 0) return place;
-      hits &= hits - 1;
+// Whether needle starts at place, within [place, end).
+[[gnu::always_inline]] inline bool bytesStartAt(const char* place, const char* end,
+                                                PlainNeedle needle) {
+  return needle.size > 0 && end - place >= needle.size && place[0] == needle.data[0] &&
+         std::memcmp(place, needle.data, static_cast<size_t>(needle.size)) == 0;
+}
+
+// The most needles findAnyBytes looks for at once.
+constexpr int kMostNeedles = 9;
+
+// The first place in [from, end) where one of `count` needles (at most kMostNeedles, none
+// empty) starts, or end. Many places at a time are tested on each needle's first and last bytes,
+// which together rarely meet by chance, and only where both match are the bytes compared: each
+// byte is loaded once for all the needles.
+inline const char* findAnyBytes(const PlainNeedle* needles, int count, const char* from,
+                                const char* end) {
+  qsizetype longest = 0;
+  for (int k = 0; k < count; ++k) longest = needles[k].size > longest ? needles[k].size : longest;
+  if (count <= 0 || longest == 0) return end;
+  const auto anyAt = [&](const char* place) {
+    for (int k = 0; k < count; ++k) {
+      if (bytesStartAt(place, end, needles[k])) return true;
     }
+    return false;
+  };
+  const char* p = from;
+#if defined(PLAIN_FIELDS_CLASSIFY_AVX2) || defined(__SSE2__)
+#if defined(PLAIN_FIELDS_CLASSIFY_AVX2)
+  using Vector = __m256i;
+  constexpr int kWidth = 32;
+  const auto load = [](const char* at) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  };
+  const auto splat = [](char c) { return _mm256_set1_epi8(c); };
+  const auto matches = [](Vector bytes, Vector wanted, Vector tails, Vector wantedLast) {
+    return static_cast<unsigned>(_mm256_movemask_epi8(
+        _mm256_and_si256(_mm256_cmpeq_epi8(bytes, wanted), _mm256_cmpeq_epi8(tails, wantedLast))));
+  };
+#else
+  using Vector = __m128i;
+  constexpr int kWidth = 16;
+  const auto load = [](const char* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  };
+  const auto splat = [](char c) { return _mm_set1_epi8(c); };
+  const auto matches = [](Vector bytes, Vector wanted, Vector tails, Vector wantedLast) {
+    return static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(bytes, wanted), _mm_cmpeq_epi8(tails, wantedLast))));
+  };
+#endif
+  Vector firsts[kMostNeedles];
+  Vector lasts[kMostNeedles];
+  for (int k = 0; k < count; ++k) {
+    firsts[k] = splat(needles[k].data[0]);
+    lasts[k] = splat(needles[k].data[needles[k].size - 1]);
   }
-#elif defined(__SSE2__)
-  const __m128i firsts = _mm_set1_epi8(first);
-  const __m128i lasts = _mm_set1_epi8(lastByte);
-  for (; p + 16 <= lastStart + 1; p += 16) {
-    const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + length - 1));
-    unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_and_si128(_mm_cmpeq_epi8(heads, firsts), _mm_cmpeq_epi8(tails, lasts))));
+  // Every needle's last byte of every place tested lies before end.
+  for (; end - p >= kWidth + longest - 1; p += kWidth) {
+    const Vector heads = load(p);
+    unsigned hits = 0;
+    for (int k = 0; k < count; ++k) {
+      hits |= matches(heads, firsts[k], load(p + needles[k].size - 1), lasts[k]);
+    }
     while (hits != 0) {
       const char* const place = p + __builtin_ctz(hits);
-      if (std::memcmp(place + 1, needle + 1, static_cast<size_t>(length - 1)) == 0) {
-        return place;
-      }
+      if (anyAt(place)) return place;
       hits &= hits - 1;
     }
   }
 #endif
-  for (; p <= lastStart; ++p) {
-    if (*p == first && p[length - 1] == lastByte &&
-        std::memcmp(p, needle, static_cast<size_t>(length)) == 0) {
-      return p;
-    }
+  for (; p < end; ++p) {
+    if (anyAt(p)) return p;
   }
   return end;
 }

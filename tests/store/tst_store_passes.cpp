@@ -348,6 +348,65 @@ class StorePassesTest : public QObject {
     }
   }
 
+  // The search for several needles at once stops where a look at every byte in turn would, in
+  // either build, from every start and to several ends: needles of other lengths, one the start
+  // of another, sharing first bytes, places where only a needle's first and last bytes match,
+  // and needles at the very start and end of the bytes or too long to fit there.
+  void findsTheFirstPlaceOfAnyNeedle_data() {
+    QTest::addColumn<QByteArrayList>("needles");
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray run(70, 'x');
+    QTest::newRow("one, at the very end") << QByteArrayList{"\x8B\x63\x34"} << run + "\x8B\x63\x34";
+    QTest::newRow("first and last bytes alone")
+        << QByteArrayList{"abc"} << QByteArray("axc").repeated(30) + "abc" + run;
+    QTest::newRow("one the start of another")
+        << QByteArrayList{"abcd", "ab"} << run + "abcd" + run + "abx";
+    QTest::newRow("sharing the first byte")
+        << QByteArrayList{"\x8B\x63\x34", "\x8B\x63\x82\x53", "\x8B\x63\x87\x43"}
+        << (run + "\x8B\x63\x35\x8B\x63\x82\x53" + run + "\x8B\x63\x87\x43").repeated(2);
+    QTest::newRow("the longer cannot fit at the end")
+        << QByteArrayList{"abcdefgh", "gh"} << run + "abcdefg" + run + "abcdefgh";
+    QTest::newRow("nine") << QByteArrayList{"1a", "2bb", "3ccc", "4d", "5e", "6f", "7g", "8h", "9i"}
+                          << run + "9i" + run + "3ccc" + run + "1a" + run + "8h";
+    QTest::newRow("none anywhere") << QByteArrayList{"yy", "zzz"} << run + run;
+    QTest::newRow("longer than the bytes") << QByteArrayList{run + "x"} << run;
+  }
+  void findsTheFirstPlaceOfAnyNeedle() {
+    QFETCH(QByteArrayList, needles);
+    QFETCH(QByteArray, bytes);
+    std::vector<PlainNeedle> plain;
+    for (const QByteArray& needle : needles) plain.push_back({needle.constData(), needle.size()});
+    const char* const data = bytes.constData();
+    const auto byteByByte = [&](qsizetype from, qsizetype end) {
+      for (qsizetype at = from; at < end; ++at) {
+        for (const QByteArray& needle : needles) {
+          if (QByteArrayView(data + at, end - at).startsWith(needle)) return at;
+        }
+      }
+      return end;
+    };
+    using storetesting::FieldCounter;
+    for (const FieldCounter build : {FieldCounter::Portable, FieldCounter::Avx2}) {
+      if (!storetesting::useFieldCounter(build)) continue;
+      for (const qsizetype end : {bytes.size(), bytes.size() - 1, bytes.size() / 2}) {
+        for (qsizetype from = 0; from <= end; ++from) {
+          const qsizetype found = findPlainNeedles(plain.data(), static_cast<int>(plain.size()),
+                                                   data + from, data + end) -
+                                  data;
+          if (found != byteByByte(from, end)) {
+            QVERIFY(storetesting::useFieldCounter(FieldCounter::ForProcessor));
+            QFAIL(qPrintable(QStringLiteral("from %1 to %2: %3, not %4")
+                                 .arg(from)
+                                 .arg(end)
+                                 .arg(found)
+                                 .arg(byteByByte(from, end))));
+          }
+        }
+      }
+    }
+    QVERIFY(storetesting::useFieldCounter(FieldCounter::ForProcessor));
+  }
+
   // The AVX2 build of the counting loop, where the processor can run it, finds the same records
   // as the portable one: the month's entries, the timers, and an entry added in its place, from a
   // file whose awkward lines (a short line lending fields, quoted line breaks, the marker's text in
