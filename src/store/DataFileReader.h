@@ -209,6 +209,10 @@ class DataFileReader {
 
   // Where the reader stands in the file, in bytes from its start, and the file's size.
   qint64 offset() const { return bufferStart_ + pos_; }
+  // Where a byte of the buffer (one that a pass has shown) stands in the file.
+  qint64 offsetOf(const char* inBuffer) const {
+    return bufferStart_ + (inBuffer - buffer_.constData());
+  }
   qint64 fileSize() const { return file_.size(); }
   // The open file, for a caller that compares with it.
   QFile& file() { return file_; }

@@ -1,7 +1,11 @@
 #include "store/Purge.h"
 
 #include <array>
+#include <atomic>
 #include <cstring>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "shared/DateFormat.h"
 #include "shared/Numeric.h"
@@ -125,17 +129,32 @@ struct PurgeNeed {
   bool needed = true;
   qint64 firstChange = 0;
   std::optional<FileIdentity> identity;
+  // For a pass told to leave the entries from a place on to another: where the first entry it
+  // left starts (-1: it judged the whole rest itself).
+  qint64 leftFrom = -1;
 };
 
-// The read-only pass. Reads only the fields the rules look at.
-PurgeNeed needsRewrite(const QString& path, const PurgeRules& rules) {
-  DataFileReader reader(path);
-  if (!reader.open()) return {};  // the rewrite reports why
+// Where a pass over part of the file ends, and how it learns that its result is no longer
+// wanted.
+struct PassLimits {
+  qint64 leaveFrom = -1;  // entries that start at or after it are left to another pass
+  const std::atomic<bool>* cancelled = nullptr;
+};
+
+// The read-only pass from where `reader` stands (where an entry starts, before the marker) to
+// the end of the file, or to an entry that limits.leaveFrom leaves to another pass. Reads only
+// the fields the rules look at.
+PurgeNeed judgeFrom(DataFileReader& reader, const PurgeRules& rules, const PassLimits& limits) {
   PurgeNeed need;
-  need.identity = fileIdentity(reader.file().handle());
   const auto changeAt = [&](qint64 offset) {
     need.firstChange = offset;
     return need;
+  };
+  const auto judges = [&](const char* recordInBuffer) {
+    return limits.leaveFrom < 0 || reader.offsetOf(recordInBuffer) < limits.leaveFrom;
+  };
+  const auto cancelled = [&] {
+    return limits.cancelled && limits.cancelled->load(std::memory_order_relaxed);
   };
   QList<Field> fields;
   bool markerSeen = false;
@@ -145,13 +164,20 @@ PurgeNeed needsRewrite(const QString& path, const PurgeRules& rules) {
     // again at the record it stops at.
     reader.passByRecord(
         ScheduleRecord::kFieldCount,
-        [&](QByteArrayView record) { return rules.keepsRecordAsItStands(record); },
+        [&](QByteArrayView record) {
+          return judges(record.data()) && !cancelled() && rules.keepsRecordAsItStands(record);
+        },
         [&](const QByteArrayView* record) {
-          return record[0] != kTimerMarkerText && rules.keepsEntryAsItStands(record);
+          return judges(record[0].data()) && record[0] != kTimerMarkerText &&
+                 rules.keepsEntryAsItStands(record);
         });
-    if (reader.atEnd()) break;
+    if (reader.atEnd() || cancelled()) break;
     reader.keepFromHere();
     const qint64 recordStart = reader.keptOffset();
+    if (limits.leaveFrom >= 0 && recordStart >= limits.leaveFrom) {
+      need.leftFrom = recordStart;
+      return need;
+    }
     if (!reader.readRecord(ScheduleRecord::kFieldCount, &fields)) return changeAt(recordStart);
     if (TimerMarker::matches(fields[0])) {
       markerSeen = true;
@@ -189,7 +215,98 @@ PurgeNeed needsRewrite(const QString& path, const PurgeRules& rules) {
   return need;
 }
 
+// Files from this size on are judged by two threads where the processor has two cores.
+constexpr qint64 kSplitFromSize = 8 << 20;
+
+std::optional<qint64>& splitChoice() {
+  static std::optional<qint64> choice;
+  return choice;
+}
+
+// Where a line seems to start a record, at or after `from`: after a line end, a double quote.
+// Only a guess, which the first thread's pass confirms or refutes; -1 when none is near.
+qint64 lineStartAfter(QFile& file, qint64 from) {
+  const qint64 lookFrom = std::max<qint64>(from - 2, 0);
+  if (!file.seek(lookFrom)) return -1;
+  const QByteArray bytes = file.read(64 * 1024);
+  const qsizetype at = bytes.indexOf("\r\n\"");
+  return at < 0 ? -1 : lookFrom + at + 2;
+}
+
+// The second half of a split pass: the entries from a line start near `from` on, in a
+// reader of its own over the same file.
+struct SecondHalf {
+  std::atomic<bool> cancelled{false};
+  qint64 start = -1;  // where it started; -1: it did not
+  PurgeNeed need;
+  std::thread thread;
+
+  void run(const QString& path, const PurgeRules& rules, const FileIdentity& identity,
+           qint64 from) {
+    try {
+      thread = std::thread([this, path, rules, identity, from] {
+        DataFileReader reader(path);
+        if (!reader.open() || fileIdentity(reader.file().handle()) != identity) return;
+        const qint64 lineStart = lineStartAfter(reader.file(), from);
+        if (lineStart < 0 || !reader.seekTo(lineStart)) return;
+        PassLimits limits;
+        limits.cancelled = &cancelled;
+        need = judgeFrom(reader, rules, limits);
+        start = lineStart;
+      });
+    } catch (const std::system_error&) {
+      // No thread to be had: the first pass judges the whole file.
+    }
+  }
+  void wait() {
+    if (thread.joinable()) thread.join();
+  }
+  ~SecondHalf() {
+    cancelled = true;
+    wait();
+  }
+};
+
+// The read-only pass. A large file is judged in two halves at once: the second thread from a
+// line start in its middle, the first up to there. Where the first finds that a record really
+// starts there (and nothing to change before it), the second's findings stand for the rest;
+// otherwise the first goes on alone, as if there had been no split.
+PurgeNeed needsRewrite(const QString& path, const PurgeRules& rules) {
+  DataFileReader reader(path);
+  if (!reader.open()) return {};  // the rewrite reports why
+  const std::optional<FileIdentity> identity = fileIdentity(reader.file().handle());
+  std::optional<qint64> split = splitChoice();
+  if (!split && reader.fileSize() >= kSplitFromSize && std::thread::hardware_concurrency() > 1) {
+    split = reader.fileSize() / 2;
+  }
+  PurgeNeed need;
+  if (split && identity) {
+    SecondHalf second;
+    second.run(path, rules, *identity, *split);
+    // Up to the first record that starts at or after the split.
+    PassLimits limits;
+    limits.leaveFrom = *split;
+    need = judgeFrom(reader, rules, limits);
+    if (need.leftFrom >= 0) {
+      second.wait();
+      if (need.leftFrom == second.start) {
+        second.need.identity = identity;
+        return second.need;
+      }
+      need = judgeFrom(reader, rules, {});
+    }
+  } else {
+    need = judgeFrom(reader, rules, {});
+  }
+  need.identity = identity;
+  return need;
+}
+
 }  // namespace
+
+namespace storetesting {
+void splitPurgePass(std::optional<qint64> at) { splitChoice() = at; }
+}  // namespace storetesting
 
 Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDateTime& now,
                      QList<TimerRecord>* removedOnceTimers, bool* rewritten) {

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <optional>
 
 #include "store/Record.h"
 #include "store/Status.h"
@@ -22,3 +23,10 @@ Status purgeDataFile(const QString& path, const QDate& selectedDate, const QDate
 // yyyymmddhhnn of a once-only timer from the numeric values of its fields.
 long long timerMoment(long long year, long long month, long long day, long long hour,
                       long long minute);
+
+namespace storetesting {
+// Splits the tidy-up's read-only pass between two threads at `at` (from a line start there on,
+// the second judges the rest) whatever the file's size and the processor; none: by the size,
+// as always.
+void splitPurgePass(std::optional<qint64> at);
+}  // namespace storetesting

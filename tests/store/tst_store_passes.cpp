@@ -145,6 +145,55 @@ class StorePassesTest : public QObject {
     }
   }
 
+  // A read-only pass split between two threads comes to what one pass comes to, wherever the
+  // split falls: in the middle of a line, inside a quoted field holding a line end and a quote,
+  // in a short line that lends fields to the next, before a record that starts inside a line,
+  // on the marker, among the timers. The rows have something to change after every split (an
+  // entry to drop, a date to write again, a once-only timer that is due, a marker to add) or
+  // nothing at all.
+  void splitPurgePassFindsWhatOnePassFinds_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    const QByteArray awkward = line("\"2001/06/14\",\"a\"") + line("\"\",0,0") +
+                               line("\"2001/06/14\",\"b\",\"x\r\n\"\",0,0") +
+                               line("\"2001/06/13\",\"c\",\"\",0,0,\"2001/06/13\",\"d\",\"\",0,0");
+    const QByteArray timers = line("\"t1\",\"2\",\"\",\"\",\"\",\"07\",\"30\",\"\"");
+    const QByteArray dueOnce = line("\"t2\",\"0\",\"2001\",\"4\",\"30\",\"07\",\"30\",\"\"");
+    const QByteArray early = filler(4) + awkward + filler(3);
+    QTest::newRow("nothing to change") << early + kMarkerLine + timers;
+    QTest::newRow("an entry to drop at the end")
+        << early + line("\"2001/04/01\",\"z\",\"\",1,1") + kMarkerLine + timers;
+    QTest::newRow("a date to write again")
+        << early + line("\"2001/4/01\",\"z\",\"\",0,0") + kMarkerLine + timers;
+    QTest::newRow("a timer that is due") << early + kMarkerLine + timers + dueOnce;
+    QTest::newRow("no marker") << early + filler(2);
+  }
+  void splitPurgePassFindsWhatOnePassFinds() {
+    QFETCH(QByteArray, bytes);
+    const QString path = dir_.filePath(QStringLiteral("split.dat"));
+    const QDate threshold(2001, 5, 1);
+    const QDateTime now(threshold, QTime(0, 0));
+    const auto purged = [&] {
+      writeBytes(path, bytes);
+      QList<TimerRecord> removed;
+      bool rewritten = false;
+      const Status status = purgeDataFile(path, threshold, now, &removed, &rewritten);
+      QByteArrayList seen{status ? readBytes(path) : status.message().toUtf8(),
+                          rewritten ? "rewritten" : "left"};
+      for (const TimerRecord& timer : removed) seen.append(timer.TimerTitle.raw);
+      return seen;
+    };
+    const QByteArrayList whole = purged();
+    for (qint64 at = 0; at <= bytes.size(); at += 3) {
+      storetesting::splitPurgePass(at);
+      const QByteArrayList split = purged();
+      storetesting::splitPurgePass(std::nullopt);
+      QVERIFY2(
+          split == whole,
+          qPrintable(
+              QStringLiteral("split at %1: %2").arg(at).arg(QString::fromUtf8(split.join(" | ")))));
+    }
+  }
+
   // Within a session the later scans start where the first found the month or the marker; they
   // must see what a scan of their own sees: the same records, a month the file does not hold,
   // and, once the file has been replaced by another, the other file's records.
