@@ -2,8 +2,10 @@
 # Runs the operations' benchmark once more on each file system with shared extents that can be
 # made here (XFS with reflink, Btrfs): an image file beside the build, attached to a loop device
 # and mounted. There a rewrite's unchanged head shares the old file's blocks instead of copying
-# them. Needs root (a loop device and a mount) and the file system's mkfs; otherwise it says so
-# and skips. Whatever happens, the mount, the loop device and the image go again.
+# them. The loop device reads and writes the image past the page cache (direct I/O), so that the
+# floors measured on it are the disk's and not a copy in memory. Needs root (a loop device and a
+# mount) and the file system's mkfs; otherwise it says so and skips. Whatever happens, the
+# mount, the loop device and the image go again.
 #   bench_shared_extents.sh BENCH_OPERATIONS WORK_FOLDER
 set -uo pipefail
 
@@ -42,7 +44,7 @@ for fs in xfs btrfs; do
     xfs) made=$(mkfs.xfs -q -m reflink=1 "$image" 2>&1) ;;
     btrfs) made=$(mkfs.btrfs -q "$image" 2>&1) ;;
   esac
-  if [ $? -ne 0 ] || ! loop=$(losetup --find --show "$image") || ! mount "$loop" "$mountPoint"; then
+  if [ $? -ne 0 ] || ! loop=$(losetup --direct-io=on --find --show "$image") || ! mount "$loop" "$mountPoint"; then
     echo "note: fs=$fs skipped: cannot make or mount the image ${made:-}"
     cleanup
     trap - EXIT INT TERM
