@@ -175,6 +175,39 @@ class RewriteFaultTest : public QObject {
     QCOMPARE(temporaryFiles(dir_.path()), QStringList());
   }
 
+  // A save of several megabytes asks the disk to start writing as it goes: that request is
+  // only a hint, so its failure alone fails nothing, while a save killed there leaves the old
+  // file and a sync that fails after it still fails the save.
+  void earlyWritebackIsAHint_data() {
+    QTest::addColumn<QString>("injection");
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("refused") << "sync_file_range:error=EINVAL"
+                             << "new";
+    QTest::newRow("i/o error") << "sync_file_range:error=EIO"
+                               << "new";
+    QTest::newRow("killed") << "sync_file_range:signal=KILL"
+                            << "old";
+    QTest::newRow("then the sync fails") << "fsync:error=EIO"
+                                         << "old";
+  }
+  void earlyWritebackIsAHint() {
+    if (!haveStrace()) QSKIP("strace is not installed");
+    QFETCH(QString, injection);
+    QFETCH(QString, outcome);
+    QByteArray kept;
+    for (int i = 0; i < 200000; ++i) kept += "\"2001/05/03\",\"keep\",\"\",0,0\r\n";
+    const QByteArray old = kept + kDoneEntry + kMarkerLine;
+    writeBytes(data_, old);
+    const Run result = purgeWithFault(data_, injection);
+    if (outcome == "new") {
+      QVERIFY2(result.exitCode == 0, qUtf8Printable(result.output));
+      QCOMPARE(readBytes(data_), kept + kMarkerLine);
+    } else {
+      QVERIFY(result.exitCode != 0 || result.crashed);
+      QCOMPARE(readBytes(data_), old);
+    }
+  }
+
   // A data file may bear the old temporary name (a user kept the records of a crash there): it
   // is replaced like any other, and a failed save leaves it whole.
   void dataFileNamedLikeTheTemporaryFile_data() {
